@@ -1,0 +1,34 @@
+# Adds every direct child folder of DIR that holds a CMakeLists.txt, in name order.
+function(telvano_add_children dir)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/${dir} ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# telvano_library(NAME SOURCES ... DEPS ...): one static library per src/ folder, include root is src/.
+function(telvano_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  if(ARG_SOURCES)
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# telvano_test(NAME SOURCES ... DEPS ... [LABELS ...]): one GoogleTest executable, registered with CTest.
+function(telvano_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} telvano_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}"
+                       ENVIRONMENT "TELVANO_BUILD_DIR=${PROJECT_BINARY_DIR};TELVANO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
