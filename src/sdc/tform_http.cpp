@@ -1,0 +1,222 @@
+#include "sdc/tform_http.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace telvano::sdc {
+
+namespace {
+
+constexpr const char* kUserAgent = "Mozilla/5.0 (Windows NT 6.1; rv:29.0) Gecko/20100101 Firefox/29.0";
+
+// Path of each operation; an operation without an entry leaves the URL empty.
+const char* OperationPath(int operation) {
+  switch (operation) {
+    case kOpPin: return "/api/v3/pin";
+    case kOpEnvironmentParameters: return "/api/v3/environment-parameters";
+    case kOpAttention: return "/api/v3/attention";
+    case kOpStatus: return "/api/v3/status";
+    case kOpInvoices: return "/api/v3/invoices";
+    default: return nullptr;
+  }
+}
+
+// A header value must stay on its own line: a CR or LF inside a PAC or request id would let it
+// start a header (or a body) of its own, so control characters are dropped.
+std::string HeaderValue(const std::string& value) {
+  std::string clean;
+  clean.reserve(value.size());
+  for (char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) clean += c;
+  }
+  return clean;
+}
+
+// The failure message is shown to the operator and written into one-line result files.
+std::string ReplaceCrLf(std::string text) {
+  std::string::size_type at = 0;
+  while ((at = text.find("\r\n", at)) != std::string::npos) {
+    text.replace(at, 2, " ");
+    ++at;
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string ReadRequestFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    const int error = errno;
+    throw RequestFileError("Cannot open file \"" + path + "\". " + std::strerror(error));
+  }
+  std::string bytes(std::istreambuf_iterator<char>(in), {});
+  if (in.bad()) throw RequestFileError("Cannot read file \"" + path + "\".");
+  return bytes;
+}
+
+struct BodySink {
+  std::string body;
+  bool tooLarge = false;
+};
+
+std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* sink = static_cast<BodySink*>(user);
+  const std::size_t bytes = size * count;
+  if (sink->body.size() + bytes > kMaxResponseBytes) {
+    sink->tooLarge = true;
+    return 0;  // makes the library abandon the transfer
+  }
+  sink->body.append(data, bytes);
+  return bytes;
+}
+
+struct CurlDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+}  // namespace
+
+TFormHTTP::TFormHTTP(const core::Configuration& configuration, const core::WorkingState& workingState)
+    : m_configuration(configuration), m_workingState(workingState) {
+  ResponseCode = -1;
+}
+
+void TFormHTTP::CallLPFR(int operation, const std::string& fileName, const std::string& requestId) {
+  Call(false, operation, fileName, requestId);
+}
+
+void TFormHTTP::CallVPFR(int operation, const std::string& fileName, const std::string& requestId) {
+  Call(true, operation, fileName, requestId);
+}
+
+void TFormHTTP::CallWorking(int operation, const std::string& fileName, const std::string& requestId) {
+  if (m_workingState.WorkIsLpfr) {
+    CallLPFR(operation, fileName, requestId);
+  } else {
+    CallVPFR(operation, fileName, requestId);
+  }
+}
+
+void TFormHTTP::ResetResult() {
+  ResponseBody.clear();
+  ErrorText.clear();
+  ResponseCode = -1;
+}
+
+void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fileName,
+                     const std::string& requestId) {
+  ResetResult();
+  RequestId = requestId;
+
+  // The PIN exists only for a local processor: over a VPFR operation 0 has no path and fails like an
+  // unreachable processor.
+  const char* path = (virtualProcessor && operation == kOpPin) ? nullptr : OperationPath(operation);
+  const std::string url = path ? m_workingState.WorkUrl + path : std::string();
+
+  const bool post = operation == kOpInvoices || (!virtualProcessor && operation == kOpPin);
+  std::string body;
+  if (operation == kOpInvoices) {
+    body = ReadRequestFile(m_configuration.ArchiveDir + "/" + fileName);  // raises before any network activity
+  } else if (post) {
+    body = m_workingState.WorkPin;
+  }
+
+  std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+  if (!curl) {
+    ErrorText = "Cannot create an HTTP client";
+    return;
+  }
+  CURL* handle = curl.get();
+
+  // Header lines in their fixed order; the custom ones go out exactly as built, without a blank after the
+  // colon. "Expect:" keeps the library from waiting for a "100 Continue" before a larger body.
+  std::unique_ptr<curl_slist, SlistDeleter> headers;
+  auto addHeader = [&headers](const std::string& line) {
+    curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
+    if (grown) {
+      headers.release();
+      headers.reset(grown);
+    }
+  };
+  addHeader("Accept: application/json");
+  addHeader("Content-Type: application/json");
+  addHeader("Expect:");
+  if (virtualProcessor) addHeader("PAC:" + HeaderValue(m_workingState.WorkPin));
+  addHeader("Accept-Language:sr-Cyrl-RS");
+  if (!requestId.empty()) addHeader("RequestId:" + HeaderValue(requestId));
+
+  char errorBuffer[CURL_ERROR_SIZE] = {0};
+  BodySink sink;
+
+  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, virtualProcessor ? "http,https" : "http");
+  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(handle, CURLOPT_PROXY, "");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_timeouts.read.count()));
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+
+  if (post) {
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  } else {
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+  }
+
+  std::string certFile;
+  std::string keyFile;
+  if (virtualProcessor) {
+    // Recomputed on every request, so a change of the working certificate counts from the next one.
+    certFile = m_configuration.CertificateDir + "/" + m_workingState.WorkSerial + "_cert.pem";
+    keyFile = m_configuration.CertificateDir + "/" + m_workingState.WorkSerial + "_key.pem";
+    curl_easy_setopt(handle, CURLOPT_SSLVERSION,
+                     static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+    curl_easy_setopt(handle, CURLOPT_SSLCERTTYPE, "PEM");
+    curl_easy_setopt(handle, CURLOPT_SSLCERT, certFile.c_str());
+    curl_easy_setopt(handle, CURLOPT_SSLKEYTYPE, "PEM");
+    curl_easy_setopt(handle, CURLOPT_SSLKEY, keyFile.c_str());
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+
+  const CURLcode result = curl_easy_perform(handle);
+  if (result == CURLE_OK) {
+    long status = -1;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    ResponseBody = std::move(sink.body);
+    ResponseCode = status > 0 ? static_cast<int>(status) : -1;
+    return;
+  }
+
+  // No usable reply: the body read so far is not an answer.
+  if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+    ErrorText = kResponseTooLargeText;
+  } else if (errorBuffer[0] != '\0') {
+    ErrorText = ReplaceCrLf(errorBuffer);
+  } else {
+    ErrorText = ReplaceCrLf(curl_easy_strerror(result));
+  }
+  ResponseCode = -1;
+}
+
+}  // namespace telvano::sdc
