@@ -1,7 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+namespace telvano::db {
+class Database;
+}
 
 namespace telvano::core {
 
@@ -11,7 +17,14 @@ inline constexpr const char* kRegistryErrorText =
 
 class RegistryError : public std::runtime_error {
  public:
-  RegistryError() : std::runtime_error(kRegistryErrorText) {}
+  // what() is always the registry's error text; MissingKey() names the first value found empty (for
+  // diagnostics only, never shown in place of the text).
+  explicit RegistryError(std::string missingKey = {})
+      : std::runtime_error(kRegistryErrorText), m_missingKey(std::move(missingKey)) {}
+  const std::string& MissingKey() const { return m_missingKey; }
+
+ private:
+  std::string m_missingKey;
 };
 
 // The fixed configuration of one run: the three registry values, our own optional values, and the
@@ -39,6 +52,10 @@ struct Configuration {
   void DeriveFolders();
 };
 
+// The folder of the database file without a trailing "/": "/srv/data/fb.fdb" gives "/srv/data", a server
+// path "host:/srv/data/fb.fdb" gives "/srv/data", a bare "fb.fdb" gives ".".
+std::string DatabaseFolder(const std::string& dbFullname);
+
 // The registry stand-in: a key=value file. Its path is $TELVANO_REGISTRY, else /etc/xdg/Dravicor/TELVANO.conf.
 std::string RegistryPath();
 
@@ -47,5 +64,10 @@ std::string RegistryPath();
 // Lines that are blank or start with "#" or ";" are ignored; unknown keys and lines without "=" are
 // reported through `warnings` (one text per line) and otherwise ignored.
 Configuration LoadConfiguration(const std::string& path, std::string* warnings = nullptr);
+
+// Opens the one database connection: DB_Fullname (a file path opens it embedded, "host:path" reaches a
+// server), user "SYSDBA", character set UTF8, and a password only when the configuration gives one.
+// Raises db::DbError when the database cannot be opened.
+std::unique_ptr<db::Database> ConnectDatabase(const Configuration& configuration);
 
 }  // namespace telvano::core

@@ -1,0 +1,77 @@
+#include "core/log_writer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/code_page_text.h"
+#include "core/text_utils.h"
+#include "core/time_text.h"
+
+namespace telvano::core {
+namespace {
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : m_fd(fd) {}
+  ~FileDescriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int Get() const { return m_fd; }
+  int Release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+  }
+
+ private:
+  int m_fd;
+};
+
+// True when the file's last byte is not a line feed, so the next line must start on a fresh line.
+bool EndsInsideLine(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || info.st_size == 0) return false;
+  char last = '\n';
+  return ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n';
+}
+
+void WriteAll(int fd, const std::string& bytes, const std::string& path) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t rc = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (rc < 0 && errno == EINTR) continue;
+    if (rc <= 0) throw LogWriteError("cannot write the log file " + path + ": " + std::strerror(errno));
+    written += static_cast<std::size_t>(rc);
+  }
+}
+
+}  // namespace
+
+LogWriter::LogWriter(const Configuration& configuration, const platform::Clock& clock)
+    : m_configuration(configuration), m_clock(clock) {}
+
+std::string LogWriter::LogLine(const std::string& text) const {
+  return DateTimeText(m_clock.LocalNow()) + " " + FirstLine(text);
+}
+
+void LogWriter::AppendLogLine(const std::string& fileName, const std::string& text) const {
+  const std::string path = m_configuration.LogsDir + "/" + fileName;
+  // Appending (never load-and-rewrite) keeps every earlier line even when the file cannot be read, and
+  // costs the same for the millionth line as for the first.
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (file.Get() < 0) throw LogWriteError("cannot open the log file " + path + ": " + std::strerror(errno));
+  std::string bytes;
+  if (EndsInsideLine(file.Get())) bytes = "\r\n";
+  bytes += EncodeInCodePage(LogLine(text), m_configuration.CodePage) + "\r\n";
+  WriteAll(file.Get(), bytes, path);
+  if (::close(file.Release()) != 0) {
+    throw LogWriteError("cannot write the log file " + path + ": " + std::strerror(errno));
+  }
+}
+
+}  // namespace telvano::core
