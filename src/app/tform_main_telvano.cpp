@@ -1,0 +1,311 @@
+#include "app/tform_main_telvano.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+#include "app/secret_hash.h"
+#include "platform/process.h"
+
+namespace telvano::app {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::chrono::milliseconds kPauseAfterProbe{2000};
+
+std::string TwoDigits(int value) {
+  std::string text = std::to_string(value < 0 ? -value : value);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+std::string Argument(const std::vector<std::string>& arguments, std::size_t index) {
+  return index < arguments.size() ? arguments[index] : std::string();
+}
+
+// Writes the whole file under a temporary name first and renames it into place, so the POS never reads a
+// notice that is only half there.
+void ReplaceFile(const fs::path& target, const std::string& bytes) {
+  const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      throw std::runtime_error("Cannot write " + target.string());
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  if (error) {
+    fs::remove(temporary, error);
+    throw std::runtime_error("Cannot write " + target.string());
+  }
+}
+
+}  // namespace
+
+TFormMainTELVANO::TFormMainTELVANO(core::Configuration configuration, platform::Clock& clock, MainView& view,
+                                   bool headless)
+    : m_configuration(std::move(configuration)), m_clock(clock), m_view(view), m_headless(headless) {
+  m_view.SetTimerEnabled(false);
+}
+
+void TFormMainTELVANO::Attach(Modules modules) { m_modules = std::move(modules); }
+
+void TFormMainTELVANO::FormShow(const std::vector<std::string>& arguments) {
+  if (m_shown) return;
+  m_shown = true;
+  if (m_modules.messages == nullptr || m_modules.services == nullptr || m_modules.login == nullptr) {
+    throw std::logic_error("the modules are not attached to the main module");
+  }
+  if (!RunStartup(arguments)) return;
+
+  StartupServices& services = *m_modules.services;
+  m_view.SetCaption(services.WindowCaption());
+  m_view.SetTrayMenuCaption("TELVANO     " + m_configuration.ProgramVersion);
+  EndCompanion();
+  if (m_workingState.Unattended) m_modules.messages->ShowMessageNo(31);
+  try {
+    WriteStartStopNotice(true, true);
+  } catch (const std::exception& error) {
+    // Without its notice the POS would wait for a start it cannot see: stop rather than poll unseen.
+    Log(error.what());
+    RequestTerminate();
+    return;
+  }
+  if (!m_workingState.Unattended) m_view.ShowMenu(0);
+  m_view.SetPanelsVisible(!m_workingState.Unattended);
+  if (m_workingState.Unattended) m_view.SetTimerEnabled(true);
+}
+
+bool TFormMainTELVANO::RunStartup(const std::vector<std::string>& arguments) {
+  StartupServices& services = *m_modules.services;
+  core::MessageService& messages = *m_modules.messages;
+
+  try {
+    StartCompanion();
+  } catch (const std::exception&) {
+    // the companion is only a comfort for the user; the start goes on without it
+  }
+  services.LoadWorkingCertificate("CLEAR");
+  try {
+    services.ConnectDatabase();
+    services.ProbeDatabase();
+  } catch (const std::exception&) {
+    messages.ShowMessageNo(2);
+    AbandonStart();
+    return false;
+  }
+  m_clock.Sleep(kPauseAfterProbe);
+  try {
+    services.CheckAndUpgradeSchema();
+  } catch (const std::exception&) {
+    AbandonStart();  // message 3 has been shown
+    return false;
+  }
+
+  bool unattended = false;
+  try {
+    unattended = StoredSecretForm(Argument(arguments, 0)) == services.ReadSetting("SOFT_SECRET");
+  } catch (const std::exception&) {
+    messages.ShowMessageNo(2);
+    AbandonStart();
+    return false;
+  }
+  m_workingState.Unattended = unattended;
+  m_modules.login->SetVersionLabel("Dravicor d.o.o.   " + m_configuration.ProgramVersion);
+  CleanArchive();
+  return unattended ? RunUnattended(arguments) : RunInteractive();
+}
+
+bool TFormMainTELVANO::RunInteractive() {
+  StartupServices& services = *m_modules.services;
+  EndCompanion();
+  if (m_headless) {
+    // Nobody could answer the login window: refuse at once instead of waiting for ever.
+    Log(kNoDisplayText);
+    m_modules.messages->ShowInfo(kNoDisplayText);
+    AbandonStart();
+    return false;
+  }
+  if (!m_modules.login->ShowModal()) {
+    AbandonStart();
+    return false;
+  }
+  if (!m_workingState.WorkSerial.empty()) {
+    try {
+      services.LoadTaxGroups();
+    } catch (const std::exception& error) {
+      m_modules.messages->ShowInfo(error.what());
+      AbandonStart();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TFormMainTELVANO::RunUnattended(const std::vector<std::string>& arguments) {
+  StartupServices& services = *m_modules.services;
+  core::MessageService& messages = *m_modules.messages;
+  try {
+    services.LoadWorkingCertificate(Argument(arguments, 2));
+  } catch (const std::exception& error) {
+    Log(error.what());  // a database error here leaves no working certificate: message 5 follows
+  }
+  if (m_workingState.WorkSerial.empty()) {
+    messages.ShowMessageNo(5);
+    AbandonStart();
+    return false;
+  }
+  try {
+    services.CheckAttention();
+    m_workingState.WorkPin = Argument(arguments, 1);
+    if (m_workingState.WorkIsLpfr) {
+      services.CheckLpfrStatus();
+      if (services.GetProcessorUid() != m_workingState.WorkSerial) {
+        messages.ShowMessageNo(16);
+        AbandonStart();
+        return false;
+      }
+      services.SendPin();
+      try {
+        services.LoadTaxGroups();
+      } catch (const std::exception& error) {
+        messages.ShowInfo(error.what());
+        throw;
+      }
+    } else {
+      services.CheckVpfrPac();
+      try {
+        services.LoadTaxGroups();
+      } catch (const std::exception& error) {
+        messages.ShowInfo(error.what());
+        throw;
+      }
+      try {
+        services.CreateTestInvoice();
+      } catch (const std::exception& error) {
+        messages.ShowInfo(std::string(kConnectionErrorPrefix) + error.what());
+        throw;
+      }
+    }
+  } catch (const std::exception&) {
+    AbandonStart();
+    return false;
+  }
+  return true;
+}
+
+void TFormMainTELVANO::AbandonStart() {
+  try {
+    WriteStartStopNotice(true, false);
+  } catch (const std::exception& error) {
+    Log(error.what());
+  }
+  RequestTerminate();
+}
+
+void TFormMainTELVANO::Timer1Timer() {
+  m_view.SetTimerEnabled(false);
+  try {
+    PollOnce();
+  } catch (const std::exception& error) {
+    // A handler that lets an error escape must not stop the POS's traffic for good: note it and go on.
+    Log(std::string("Poll error: ") + error.what());
+  } catch (...) {
+    Log("Poll error: unknown");
+  }
+  if (!m_terminated) m_view.SetTimerEnabled(true);
+}
+
+void TFormMainTELVANO::PollOnce() {
+  const std::optional<std::string> name = FirstWaitingFile(m_configuration.InputDir, m_modules.stillBeingWritten);
+  if (!name) return;
+  const FileHandler& handler = IsInvoiceName(*name) ? m_modules.processCsvInvoice : m_modules.processCmdFile;
+  if (handler) handler(*name);
+}
+
+void TFormMainTELVANO::StartCompanion() {
+  const fs::path program = fs::path(m_configuration.RunTimeDir) / "Vexo";
+  std::error_code error;
+  if (m_companionPid > 0 || !fs::is_regular_file(program, error)) return;
+  const pid_t pid = platform::StartDetached(program.string(), {kCompanionArgument});
+  if (pid > 0) m_companionPid = pid;
+}
+
+void TFormMainTELVANO::EndCompanion() {
+  if (m_companionPid <= 0) return;
+  platform::EndProcess(m_companionPid);
+  m_companionPid = -1;
+}
+
+void TFormMainTELVANO::CleanArchive() {
+  std::error_code error;
+  fs::directory_iterator it(m_configuration.ArchiveDir, error);
+  if (error) return;
+  for (; it != fs::directory_iterator(); it.increment(error)) {
+    if (error) break;
+    const std::string name = it->path().filename().string();
+    std::error_code statusError;
+    if (name.front() == '.' || !it->is_regular_file(statusError) || statusError) continue;
+    if (name.find('.') != std::string::npos) continue;  // files with an extension stay
+    fs::remove(it->path(), statusError);               // a file that cannot go simply stays
+  }
+}
+
+void TFormMainTELVANO::TrayIcon1Click() { m_view.ShowTrayBalloon(TrayBalloonTitle(), TrayBalloonText()); }
+
+void TFormMainTELVANO::CloseTELVANOClick() { RequestTerminate(); }
+
+std::string TFormMainTELVANO::TrayBalloonTitle() const {
+  if (m_workingState.WorkSerial.empty()) return {};
+  return m_workingState.WorkSerial + " - " + m_workingState.WorkEnv;
+}
+
+std::string TFormMainTELVANO::TrayBalloonText() const {
+  if (m_workingState.WorkSerial.empty()) return {};
+  return m_workingState.WorkTin + " - " + m_workingState.WorkUnit + " - " +
+         (m_workingState.WorkIsLpfr ? "LPFR" : "VPFR") + "\n" + m_workingState.WorkUrl;
+}
+
+void TFormMainTELVANO::RequestTerminate() {
+  m_terminated = true;
+  m_view.SetTimerEnabled(false);
+  EndCompanion();
+  m_view.Terminate();
+}
+
+void TFormMainTELVANO::WriteStartStopNotice(bool isStart, bool ok) {
+  const fs::path file = fs::path(m_configuration.OutputDir) / (isStart ? "start_info.txt" : "stop_info.txt");
+  ReplaceFile(file, std::string("\xEF\xBB\xBF") + (ok ? "OK," : "ERR,") + LocalIsoTime() + "\r\n");
+}
+
+std::string TFormMainTELVANO::LocalIsoTime() const {
+  const platform::LocalDateTime now = m_clock.LocalNow();
+  std::string text = std::to_string(now.year) + "-" + TwoDigits(now.month) + "-" + TwoDigits(now.day) + "T" +
+                     TwoDigits(now.hour) + ":" + TwoDigits(now.minute) + ":" + TwoDigits(now.second);
+  if (now.utcOffsetMinutes == 0) return text + "Z";
+  const int offset = now.utcOffsetMinutes;
+  return text + (offset < 0 ? "-" : "+") + TwoDigits((offset < 0 ? -offset : offset) / 60) + ":" +
+         TwoDigits((offset < 0 ? -offset : offset) % 60);
+}
+
+void TFormMainTELVANO::Log(const std::string& text) {
+  std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
+  if (!m_modules.appendLog) return;
+  try {
+    m_modules.appendLog(text);
+  } catch (const std::exception&) {
+    // the log is a record, not a condition of work
+  }
+}
+
+}  // namespace telvano::app
