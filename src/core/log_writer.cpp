@@ -63,7 +63,10 @@ void LogWriter::AppendLogLine(const std::string& fileName, const std::string& te
   const std::string path = m_configuration.LogsDir + "/" + fileName;
   // Appending (never load-and-rewrite) keeps every earlier line even when the file cannot be read, and
   // costs the same for the millionth line as for the first.
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  // Read access only serves to see whether the last line was ended; a write-only file is fine too.
+  int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  FileDescriptor file(fd);
   if (file.Get() < 0) throw LogWriteError("cannot open the log file " + path + ": " + std::strerror(errno));
   std::string bytes;
   if (EndsInsideLine(file.Get())) bytes = "\r\n";

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/configuration.h"
+#include "support/temp_dir.h"
+
+namespace telvano::core {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+std::string MissingKeyOf(const std::string& path) {
+  try {
+    LoadConfiguration(path);
+  } catch (const RegistryError& error) {
+    EXPECT_STREQ(error.what(), "Nema kljuceva u registry-ju!\n\nThere are no keys in the registry!");
+    return error.MissingKey();
+  }
+  return "(no error)";
+}
+
+TEST(Configuration, ValuesAndTheSevenFolders) {
+  TempDir dir;
+  WriteFileBytes(dir / "TELVANO.conf",
+                 "Appl_Root=/opt/telvano\nDB_Fullname=/srv/data/fb.fdb\nExchange_Root=/srv/ExchData\n"
+                 "CodePage=windows-1250\nDB_Password=x\nPrintFileDir=/srv/prints\n");
+  const Configuration c = LoadConfiguration(dir / "TELVANO.conf");
+  EXPECT_EQ(c.Appl_Root, "/opt/telvano");
+  EXPECT_EQ(c.CodePage, "windows-1250");
+  EXPECT_EQ(c.DB_Password, "x");
+  EXPECT_EQ(c.PrintFileDir, "/srv/prints");
+  EXPECT_EQ(c.ApplDataDir, "/opt/telvano/ApplData");
+  EXPECT_EQ(c.LogsDir, "/opt/telvano/Logs");
+  EXPECT_EQ(c.CertificateDir, "/srv/data/Certificate");  // follows the database, not Appl_Root
+  EXPECT_EQ(c.RunTimeDir, "/opt/telvano/RunTime");
+  EXPECT_EQ(c.InputDir, "/srv/ExchData/SDC_Inp");
+  EXPECT_EQ(c.OutputDir, "/srv/ExchData/SDC_Out");
+  EXPECT_EQ(c.ArchiveDir, "/srv/ExchData/Archive");
+  EXPECT_EQ(c.ProgramVersion, "r10.0.023");
+}
+
+TEST(Configuration, DatabaseFolderOfEveryFormOfPath) {
+  EXPECT_EQ(DatabaseFolder("/srv/data/fb.fdb"), "/srv/data");
+  EXPECT_EQ(DatabaseFolder("dbhost:/srv/data/fb.fdb"), "/srv/data");
+  EXPECT_EQ(DatabaseFolder("/fb.fdb"), "");  // joins as "/Certificate"
+  EXPECT_EQ(DatabaseFolder("fb.fdb"), ".");
+  EXPECT_EQ(DatabaseFolder("/srv/a:b/fb.fdb"), "/srv/a:b");
+}
+
+TEST(Configuration, RegistryErrorForAMissingFileOrEmptyValuesInTheirOrder) {
+  TempDir dir;
+  EXPECT_EQ(MissingKeyOf(dir / "absent.conf"), "Appl_Root");
+
+  WriteFileBytes(dir / "a.conf", "Appl_Root=\nDB_Fullname=\nExchange_Root=\n");
+  EXPECT_EQ(MissingKeyOf(dir / "a.conf"), "Appl_Root");
+  WriteFileBytes(dir / "b.conf", "Appl_Root=/a\nExchange_Root=\n");
+  EXPECT_EQ(MissingKeyOf(dir / "b.conf"), "DB_Fullname");  // checked before Exchange_Root
+  WriteFileBytes(dir / "c.conf", "Appl_Root=/a\nDB_Fullname=/d/fb.fdb\nExchange_Root=   \n");
+  EXPECT_EQ(MissingKeyOf(dir / "c.conf"), "Exchange_Root");
+  EXPECT_EQ(MissingKeyOf(dir.Path().string()), "Appl_Root");  // a folder is no configuration file
+}
+
+TEST(Configuration, OddFilesGiveWarningsNotCrashes) {
+  TempDir dir;
+  WriteFileBytes(dir / "odd.conf",
+                 "\xEF\xBB\xBF# comment\r\n; another\r\n\r\n  appl_root = /opt/t  \r\njust words\r\n=novalue\r\n"
+                 "Colour=blue\r\nDB_Fullname=/d/fb.fdb\r\nExchange_Root=/x=y\r\n\x01\x02\xFF\r\nCodePage=");
+  std::string warnings;
+  const Configuration c = LoadConfiguration(dir / "odd.conf", &warnings);
+  EXPECT_EQ(c.Appl_Root, "/opt/t");           // keys without regard to case, blanks trimmed
+  EXPECT_EQ(c.Exchange_Root, "/x=y");         // only the first "=" separates
+  EXPECT_EQ(c.CodePage, "UTF-8");             // an empty code page means the default
+  EXPECT_NE(warnings.find("line 5: no \"=\""), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("line 6: no key"), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("line 7: unknown key \"Colour\""), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("line 10:"), std::string::npos) << warnings;
+  EXPECT_EQ(warnings.find("line 1:"), std::string::npos) << warnings;  // the comment after the BOM is fine
+
+  std::string missing;
+  EXPECT_THROW(LoadConfiguration(dir / "none.conf", &missing), RegistryError);
+  EXPECT_NE(missing.find("does not exist"), std::string::npos);
+}
+
+TEST(Configuration, RegistryPathFromTheEnvironment) {
+  const char* saved = std::getenv("TELVANO_REGISTRY");
+  const std::string previous = saved != nullptr ? saved : "";
+  ::unsetenv("TELVANO_REGISTRY");
+  EXPECT_EQ(RegistryPath(), "/etc/xdg/Dravicor/TELVANO.conf");
+  ::setenv("TELVANO_REGISTRY", "", 1);
+  EXPECT_EQ(RegistryPath(), "/etc/xdg/Dravicor/TELVANO.conf");
+  ::setenv("TELVANO_REGISTRY", "/tmp/t.conf", 1);
+  EXPECT_EQ(RegistryPath(), "/tmp/t.conf");
+  if (saved != nullptr) {
+    ::setenv("TELVANO_REGISTRY", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TELVANO_REGISTRY");
+  }
+}
+
+}  // namespace
+}  // namespace telvano::core
