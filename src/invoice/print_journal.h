@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/configuration.h"
@@ -33,15 +34,20 @@ class ReceiptPrinter {
 // The real printer: print scripts in ArchiveDir, printed by RunTimeDir/Ostrapo.
 class JournalPrinter final : public ReceiptPrinter {
  public:
-  explicit JournalPrinter(const core::Configuration& configuration);
+  // `reportFailure` hears why a sender could not be started (the invoice itself is fiscalised by then,
+  // so that is no reason to fail it); may be empty.
+  explicit JournalPrinter(const core::Configuration& configuration,
+                          std::function<void(const std::string&)> reportFailure = {});
 
   void PrintJournal(const std::string& uuid, const std::string& base, const std::string& modelText,
                     const std::string& printerPort, const db::Decimal& changeAmount,
                     bool signatureLine) override;
   void ReprintJournal(const std::string& uuid) override;
 
-  // Starts RunTimeDir/Ostrapo with ArchiveDir/<uuid> and `port` as two separate arguments (no shell sees
-  // them) and returns at once. Returns false when the sender could not be started (`error` says why).
+  // Starts RunTimeDir/Ostrapo with ArchiveDir/<uuid> and `port` as separate arguments (no shell sees
+  // them; "--" before them, so a port text can never pass for an option), preceded by the log folder and
+  // the print-file folder of the configuration, and returns at once. Returns false when the sender could
+  // not be started (`error` says why).
   bool StartRawPrintSender(const std::string& uuid, const std::string& port, std::string* error = nullptr);
 
   // The path of the print script of invoice `uuid`.
@@ -49,6 +55,7 @@ class JournalPrinter final : public ReceiptPrinter {
 
  private:
   const core::Configuration& m_configuration;
+  std::function<void(const std::string&)> m_reportFailure;
 };
 
 }  // namespace telvano::invoice

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "port_text.h"
+
+namespace telvano::rawprint {
+
+// A port that was allowed but could not be opened or reached; what() says why.
+class PortUnavailable : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Bytes that could not be delivered (write error, printer that stopped taking data).
+class SendFailed : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct PortSettings {
+  std::string fileDir;  // the only folder file ports write into; empty: file ports are refused
+  std::chrono::milliseconds connectTimeout{5000};
+  std::chrono::milliseconds writeTimeout{30000};
+};
+
+// An open port. Write raises SendFailed; Finish completes the job (a file port only then shows its file
+// under its name, so a reader never sees half a receipt).
+class PortWriter {
+ public:
+  virtual ~PortWriter() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  virtual void Finish() = 0;
+};
+
+// Checks the port against the installation (PortRefused: a device port that is no character device, a
+// file port without a configured folder) and opens it (PortUnavailable).
+std::unique_ptr<PortWriter> OpenPort(const PortSpec& spec, const PortSettings& settings);
+
+}  // namespace telvano::rawprint
