@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -95,10 +96,18 @@ class Database {
     std::string name;  // a file path opens the database embedded; "host:path" reaches a server
     std::string user = "SYSDBA";
     std::string password;  // empty: none is sent (embedded access needs none)
+    bool forcedWrites = true;  // Create only: every commit reaches the disk before it returns
+
+    static Options For(std::string name) {
+      Options options;
+      options.name = std::move(name);
+      return options;
+    }
   };
 
   static std::unique_ptr<Database> Attach(const Options& options);
-  // Creates a new database file (page size 8192, UTF8 default character set, forced writes on).
+  // Creates a new database file (page size 8192, UTF8 default character set, forced writes on unless
+  // the options turn them off).
   static std::unique_ptr<Database> Create(const Options& options);
 
   ~Database();
@@ -110,6 +119,8 @@ class Database {
   void Close();  // rolls back an open transaction, then detaches
 
   void Execute(std::string_view sql, const std::vector<Param>& params = {});
+  // Like Execute; returns how many rows the statement inserted, updated or deleted.
+  std::uint64_t ExecuteCounted(std::string_view sql, const std::vector<Param>& params = {});
   std::vector<Row> Query(std::string_view sql, const std::vector<Param>& params = {});
   std::optional<Row> QueryFirst(std::string_view sql, const std::vector<Param>& params = {});
 

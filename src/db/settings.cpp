@@ -1,0 +1,27 @@
+#include "db/settings.h"
+
+#include "platform/text_case.h"
+
+namespace telvano::db {
+
+std::string ReadSetting(Database& database, std::string_view code) {
+  std::optional<Row> row = database.QueryFirst("select reg_desc from my_reg where reg_code=?",
+                                               {platform::ToUpperUnicode(code)});
+  if (!row) return "";
+  return (*row)[0].AsString();
+}
+
+void WriteSetting(Database& database, std::string_view code, const std::string& value) {
+  const std::string key = platform::ToUpperUnicode(code);
+  try {
+    database.Execute("insert into my_reg(reg_code,reg_desc) values(?,?)", {key, SqlValue(value)});
+    return;
+  } catch (const DbError& insertError) {
+    // The key exists (or the insert failed otherwise): replace the value. An update that finds no row
+    // stored nothing, so the insert's own error is the one to report.
+    if (database.ExecuteCounted("update my_reg set reg_desc=? where reg_code=?", {SqlValue(value), key}) == 0)
+      throw;
+  }
+}
+
+}  // namespace telvano::db
