@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/configuration.h"
+#include "core/working_certificate.h"
+#include "db/database.h"
+#include "db/schema.h"
+#include "db/settings.h"
+#include "support/temp_dir.h"
+
+namespace telvano {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+// SHA-512 of "tajna" and of "šifra1": the secrets are stored lower-cased.
+constexpr const char* kTajnaForm =
+    "21377d21d9ad8aec91f1f08f03abf8a37ebeced0590fd6db1072ffeb227cfc008dafc1d462c15869705c0c2c6c8372a6fdf31a5fea105120"
+    "755e9a98aaee49f9";
+constexpr const char* kSifraForm =
+    "52ce17e6bbbe1b1d94630a058d4d5412c253dcb5f86e4d53f397722ef7943eac95aeedb452563ec3998d6ad12277cf044a3224d7b7ccde2b1f"
+    "57cb5410a6570e";
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string SetupProgram() {
+  const char* build = std::getenv("TELVANO_BUILD_DIR");
+  return std::string(build != nullptr ? build : ".") + "/tools/setup/telvano-setup";
+}
+
+// Runs telvano-setup with the arguments as separate words and collects what it printed.
+RunResult RunSetup(const TempDir& scratch, std::vector<std::string> arguments) {
+  const std::string outPath = scratch / "stdout.txt";
+  const std::string errPath = scratch / "stderr.txt";
+  arguments.insert(arguments.begin(), SetupProgram());
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RunResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFileBytes(outPath);
+  result.err = ReadFileBytes(errPath);
+  return result;
+}
+
+std::unique_ptr<db::Database> Open(const std::string& path) {
+  db::Database::Options options;
+  options.name = path;
+  return db::Database::Attach(options);
+}
+
+class TelvanoSetupTest : public ::testing::Test {
+ protected:
+  std::string Root() const { return m_root / "inst"; }
+  std::string DatabasePath() const { return Root() + "/Data/TELVANO.FDB"; }
+
+  TempDir m_root;
+  TempDir m_scratch;
+};
+
+TEST_F(TelvanoSetupTest, CreatesTheWholeInstallation) {
+  const RunResult run =
+      RunSetup(m_scratch, {"--root", Root(), "--login-secret", "TaJna", "--soft-secret", "ŠIFRA1"});
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("export TELVANO_REGISTRY='" + Root() + "/TELVANO.conf'"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("TaJna"), std::string::npos);  // a secret is never echoed
+
+  std::string warnings;
+  const core::Configuration configuration = core::LoadConfiguration(Root() + "/TELVANO.conf", &warnings);
+  EXPECT_EQ(warnings, "");
+  EXPECT_EQ(configuration.DB_Fullname, DatabasePath());
+  EXPECT_EQ(configuration.PrintFileDir, Root() + "/Prints");
+  for (const std::string& folder : {configuration.ApplDataDir, configuration.LogsDir, configuration.CertificateDir,
+                                    configuration.RunTimeDir, configuration.InputDir, configuration.OutputDir,
+                                    configuration.ArchiveDir, configuration.PrintFileDir}) {
+    EXPECT_TRUE(fs::is_directory(folder)) << folder;
+  }
+  EXPECT_TRUE(fs::is_directory(Root() + "/Data/BackupDB"));
+
+  auto database = core::ConnectDatabase(configuration);
+  EXPECT_EQ(db::ReadSetting(*database, "LOGIN_SECRET"), kTajnaForm);
+  EXPECT_EQ(db::ReadSetting(*database, "SOFT_SECRET"), kSifraForm);
+  EXPECT_EQ(db::ReadSetting(*database, "DB_VERSION"), "ODS13.0/FB4.0/DDL10.16");
+  EXPECT_NO_THROW(db::ProbeDatabase(*database));
+}
+
+TEST_F(TelvanoSetupTest, NeverReplacesADatabaseWithoutForce) {
+  ASSERT_EQ(RunSetup(m_scratch, {"--root", Root()}).exitCode, 0);
+  {
+    auto database = Open(DatabasePath());
+    db::WriteSetting(*database, "SDC_MRC", "keep-me");
+  }
+  const RunResult refused = RunSetup(m_scratch, {"--root", Root(), "--login-secret", "other"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("nothing was changed"), std::string::npos) << refused.err;
+  {
+    auto database = Open(DatabasePath());
+    EXPECT_EQ(db::ReadSetting(*database, "SDC_MRC"), "keep-me");
+    EXPECT_EQ(db::ReadSetting(*database, "LOGIN_SECRET"), "");
+  }
+
+  const RunResult forced = RunSetup(m_scratch, {"--root", Root(), "--force", "--schema-level", "10.10"});
+  ASSERT_EQ(forced.exitCode, 0) << forced.err;
+  auto database = Open(DatabasePath());
+  EXPECT_EQ(db::ReadSetting(*database, "SDC_MRC"), "");
+  EXPECT_EQ(db::ReadSetting(*database, "DB_VERSION"), "ODS13.0/FB4.0/DDL10.10");
+  db::CheckAndUpgradeSchema(*database);  // an old level made for the upgrade really upgrades
+  EXPECT_EQ(db::ReadSetting(*database, "DB_VERSION"), "ODS13.0/FB4.0/DDL10.16");
+}
+
+TEST_F(TelvanoSetupTest, AddsALocalProcessorThatBecomesTheWorkingCertificate) {
+  ASSERT_EQ(RunSetup(m_scratch, {"--root", Root()}).exitCode, 0);
+  const RunResult added = RunSetup(m_scratch, {"--root", Root(), "--add-lpfr", "http://127.0.0.1:8123", "--uid",
+                                               "AB12CD34", "--tin", "100200300", "--unit", "PJ-CENTAR-01"});
+  ASSERT_EQ(added.exitCode, 0) << added.err;
+
+  std::unique_ptr<db::Database> database = Open(DatabasePath());
+  struct NoMessages final : core::MessageService {
+    void ShowMessageNo(int) override { FAIL(); }
+    void ShowMessageText(int, const std::string&, const std::string&) override { FAIL(); }
+    void ShowProcessorError(const std::string&) override { FAIL(); }
+    void ShowInfo(const std::string&) override { FAIL(); }
+  } messages;
+  core::WorkingState state;
+  core::WorkingCertificate certificate(state, database, messages);
+  ASSERT_TRUE(certificate.LoadWorkingCertificate(""));
+  EXPECT_EQ(state.WorkSerial, "AB12CD34");
+  EXPECT_EQ(state.WorkUrl, "http://127.0.0.1:8123");
+  EXPECT_EQ(state.WorkUnit, "PJ-CENT");
+  EXPECT_TRUE(state.WorkIsLpfr);
+  EXPECT_EQ(state.WorkEnv, "DEV");
+}
+
+TEST_F(TelvanoSetupTest, WrongArgumentsChangeNothing) {
+  EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--schema-level", "10.12"}).exitCode, 2);
+  EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--soft-secret", ""}).exitCode, 2);
+  EXPECT_EQ(RunSetup(m_scratch, {"--login-secret", "x"}).exitCode, 2);
+  EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--bogus"}).exitCode, 2);
+  EXPECT_FALSE(fs::exists(Root()));
+}
+
+}  // namespace
+}  // namespace telvano

@@ -1,0 +1,168 @@
+#include "installation.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <system_error>
+
+#include "core/configuration.h"
+#include "db/database.h"
+#include "db/schema.h"
+#include "db/settings.h"
+#include "stored_secret.h"
+
+namespace telvano::setup {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string AbsoluteRoot(const std::string& root) {
+  std::string path = fs::absolute(fs::path(root)).lexically_normal().string();
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+bool FitsOnOneLine(const std::string& value) { return value.find_first_of("\r\n") == std::string::npos; }
+
+void CreateFolders(const InstallationLayout& layout, std::ostream& out) {
+  const std::string folders[] = {
+      layout.applRoot + "/ApplData",     layout.applRoot + "/Logs",         layout.applRoot + "/RunTime",
+      layout.exchangeRoot + "/SDC_Inp",  layout.exchangeRoot + "/SDC_Out",  layout.exchangeRoot + "/Archive",
+      layout.dataDir + "/Certificate",   layout.dataDir + "/BackupDB",      layout.printDir,
+  };
+  for (const std::string& folder : folders) {
+    if (fs::create_directories(folder)) out << "  created folder   " << folder << "\n";
+  }
+}
+
+// Written to a temporary file and renamed, so a reader never sees half a configuration.
+void WriteConfiguration(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
+  const std::string temporary = layout.configFile + ".tmp";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << "# TELVANO configuration, written by telvano-setup.\n"
+         << "# Use it with: export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n"
+         << "Appl_Root=" << layout.applRoot << "\n"
+         << "DB_Fullname=" << layout.database << "\n"
+         << "Exchange_Root=" << layout.exchangeRoot << "\n"
+         << "CodePage=" << options.codePage << "\n"
+         << "PrintFileDir=" << layout.printDir << "\n";
+    file.flush();
+    if (!file) throw std::runtime_error("cannot write " + temporary);
+  }
+  fs::rename(temporary, layout.configFile);
+  out << "  wrote            " << layout.configFile << "\n";
+}
+
+void StoreSecrets(db::Database& database, const SetupOptions& options, std::ostream& out) {
+  if (options.loginSecret) {
+    db::WriteSetting(database, "LOGIN_SECRET", StoredSecretForm(*options.loginSecret));
+    out << "  stored           LOGIN_SECRET (SHA-512 of the lower-cased login secret)\n";
+  } else {
+    out << "  not stored       LOGIN_SECRET: no --login-secret given, so nobody can log in interactively yet\n";
+  }
+  if (options.softSecret) {
+    db::WriteSetting(database, "SOFT_SECRET", StoredSecretForm(*options.softSecret));
+    out << "  stored           SOFT_SECRET (SHA-512 of the lower-cased software secret)\n";
+  } else {
+    out << "  not stored       SOFT_SECRET: no --soft-secret given, so the POS cannot start TELVANO unattended yet\n";
+  }
+}
+
+// The certificate row of a local processor; a row with the same serial is replaced.
+void AddLpfrCertificate(db::Database& database, const SetupOptions& options, std::ostream& out) {
+  db::Database::Transaction transaction(database);
+  database.Execute("delete from cert_se where serial=?", {options.lpfrUid});
+  database.Execute(
+      "insert into cert_se(serial,ind_act,ind_lpfr,sub_tin,sub_ou,srv_url,env_name) values(?,?,?,?,?,?,?)",
+      {options.lpfrUid, std::string("Y"), std::string("Y"), db::SqlValue(options.lpfrTin),
+       db::SqlValue(options.lpfrUnit), options.lpfrUrl, db::SqlValue(options.lpfrEnvName)});
+  transaction.Commit();
+  out << "  added            local processor certificate " << options.lpfrUid << " at " << options.lpfrUrl << "\n";
+}
+
+void CreateDatabase(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
+  if (fs::exists(layout.database)) {
+    fs::remove(layout.database);
+    out << "  removed          the old database " << layout.database << " (--force)\n";
+  }
+  try {
+    db::Database::Options dbOptions;
+    dbOptions.name = layout.database;
+    auto database = db::Database::Create(dbOptions);
+    db::CreateSchema(*database, options.schemaLevel);
+    StoreSecrets(*database, options, out);
+    if (!options.lpfrUrl.empty()) AddLpfrCertificate(*database, options, out);
+    database->Close();
+  } catch (...) {
+    // A half-built database would make the next run refuse without --force.
+    std::error_code ignored;
+    fs::remove(layout.database, ignored);
+    throw;
+  }
+  out << "  created database " << layout.database << " at level " << db::VersionMark(options.schemaLevel)
+      << "\n";
+}
+
+int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
+  out << "telvano-setup: adding to the existing installation in " << layout.root << "\n";
+  db::Database::Options dbOptions;
+  dbOptions.name = layout.database;
+  auto database = db::Database::Attach(dbOptions);
+  AddLpfrCertificate(*database, options, out);
+  database->Close();
+  out << "Done; nothing else was changed.\n";
+  return 0;
+}
+
+}  // namespace
+
+InstallationLayout::InstallationLayout(const SetupOptions& options)
+    : root(AbsoluteRoot(options.root)),
+      applRoot(root + "/TELVANO"),
+      exchangeRoot(root + "/ExchData"),
+      dataDir(root + "/Data"),
+      database(dataDir + "/TELVANO.FDB"),
+      printDir(options.printDir.empty() ? root + "/Prints" : AbsoluteRoot(options.printDir)),
+      configFile(root + "/TELVANO.conf") {}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) {
+  const InstallationLayout layout(options);
+  if (!FitsOnOneLine(layout.root) || !FitsOnOneLine(layout.printDir) || !FitsOnOneLine(options.codePage)) {
+    err << "telvano-setup: a folder or code page with a line break cannot go into the configuration file\n";
+    return 1;
+  }
+  try {
+    const bool databaseExists = fs::exists(layout.database);
+    if (databaseExists && !options.force) {
+      if (!options.lpfrUrl.empty()) return ExtendExisting(layout, options, out);
+      err << "telvano-setup: a database already exists at " << layout.database << "\n"
+          << "telvano-setup: nothing was changed; use --force to replace it with a fresh one\n";
+      return 1;
+    }
+    out << "telvano-setup: creating the installation in " << layout.root << "\n";
+    CreateFolders(layout, out);
+    CreateDatabase(layout, options, out);
+    WriteConfiguration(layout, options, out);
+    out << "Done. Point TELVANO at this installation with:\n"
+        << "export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n";
+    return 0;
+  } catch (const std::exception& error) {
+    err << "telvano-setup: failed: " << error.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace telvano::setup

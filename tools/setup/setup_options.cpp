@@ -1,0 +1,80 @@
+#include "setup_options.h"
+
+#include <map>
+
+namespace telvano::setup {
+
+std::string UsageText() {
+  return "usage: telvano-setup --root DIR [--login-secret S] [--soft-secret S] [--schema-level 10.10|10.16]\n"
+         "                     [--force] [--print-dir DIR] [--code-page CP]\n"
+         "                     [--add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]]\n"
+         "\n"
+         "Creates a TELVANO installation under DIR: DIR/TELVANO (ApplData, Logs, RunTime), DIR/ExchData\n"
+         "(SDC_Inp, SDC_Out, Archive), DIR/Data (TELVANO.FDB, Certificate, BackupDB), DIR/Prints and the\n"
+         "configuration file DIR/TELVANO.conf. An existing database is never replaced without --force.\n"
+         "With --add-lpfr on an existing installation only the certificate row is added.\n";
+}
+
+std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments, std::string& error) {
+  SetupOptions options;
+  std::string schemaLevel = "10.16";
+  const std::map<std::string, std::string*> valued = {
+      {"--root", &options.root},          {"--print-dir", &options.printDir},
+      {"--code-page", &options.codePage}, {"--schema-level", &schemaLevel},
+      {"--add-lpfr", &options.lpfrUrl},   {"--uid", &options.lpfrUid},
+      {"--tin", &options.lpfrTin},        {"--unit", &options.lpfrUnit},
+      {"--env-name", &options.lpfrEnvName},
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--force") {
+      options.force = true;
+      continue;
+    }
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+      return options;
+    }
+    const bool isSecret = argument == "--login-secret" || argument == "--soft-secret";
+    const auto slot = valued.find(argument);
+    if (!isSecret && slot == valued.end()) {
+      error = "unknown argument \"" + argument + "\"";
+      return std::nullopt;
+    }
+    if (i + 1 >= arguments.size()) {
+      error = argument + " needs a value";
+      return std::nullopt;
+    }
+    const std::string& value = arguments[++i];
+    if (isSecret) {
+      if (value.empty()) {
+        // The stored form of an empty text would let every start without parameters pass as proven.
+        error = argument + " must not be empty";
+        return std::nullopt;
+      }
+      (argument == "--login-secret" ? options.loginSecret : options.softSecret) = value;
+    } else {
+      *slot->second = value;
+    }
+  }
+  if (options.root.empty()) {
+    error = "--root DIR is required";
+    return std::nullopt;
+  }
+  if (schemaLevel == "10.16") {
+    options.schemaLevel = db::SchemaLevel::Ddl10_16;
+  } else if (schemaLevel == "10.10") {
+    options.schemaLevel = db::SchemaLevel::Ddl10_10;
+  } else {
+    error = "--schema-level must be 10.10 or 10.16, not \"" + schemaLevel + "\"";
+    return std::nullopt;
+  }
+  if (options.lpfrUrl.empty() != options.lpfrUid.empty()) {
+    error = "--add-lpfr URL and --uid SERIAL go together";
+    return std::nullopt;
+  }
+  if (options.codePage.empty()) options.codePage = "UTF-8";
+  return options;
+}
+
+}  // namespace telvano::setup

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/schema.h"
+
+namespace telvano::setup {
+
+// What one run of telvano-setup is asked to do.
+struct SetupOptions {
+  std::string root;                       // --root DIR: the installation folder
+  std::optional<std::string> loginSecret; // --login-secret S
+  std::optional<std::string> softSecret;  // --soft-secret S
+  db::SchemaLevel schemaLevel = db::SchemaLevel::Ddl10_16;  // --schema-level 10.10|10.16
+  bool force = false;                     // --force: replace an existing database
+  std::string printDir;                   // --print-dir DIR (default DIR/Prints)
+  std::string codePage = "UTF-8";         // --code-page CP
+
+  // --add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]: a local processor's
+  // certificate row, so the installation has a working certificate to start with.
+  std::string lpfrUrl;
+  std::string lpfrUid;
+  std::string lpfrTin;
+  std::string lpfrUnit;
+  std::string lpfrEnvName;
+
+  bool help = false;
+};
+
+// The usage text printed for --help and after a wrong argument.
+std::string UsageText();
+
+// Reads the arguments (without the program name). Returns nullopt and sets `error` for an unknown option,
+// a missing value, a schema level other than 10.10/10.16, an empty secret or a missing --root.
+std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments, std::string& error);
+
+}  // namespace telvano::setup
