@@ -194,15 +194,19 @@ void CheckAndUpgradeSchema(Database& database, const StatementObserver& observer
   if (mark.empty()) throw SchemaError("the database has no schema version");
   if (!IsKnownMark(mark)) throw SchemaError("unknown schema version " + mark);
   for (const UpgradeStep& step : UpgradeSteps()) {
-    // Each step acts only when the mark holds its starting level at that moment.
-    if (ReadSetting(database, kDbVersionKey) != step.from) continue;
     try {
+      // Each step acts only when the mark holds its starting level at that moment.
+      if (ReadSetting(database, kDbVersionKey) != step.from) continue;
       RunStep(database, step, observer);
     } catch (const DbError& error) {
       throw SchemaError(std::string("schema upgrade from ") + step.from + " failed: " + error.what());
     }
   }
-  mark = ReadSetting(database, kDbVersionKey);
+  try {
+    mark = ReadSetting(database, kDbVersionKey);
+  } catch (const DbError& error) {
+    throw SchemaError(std::string("cannot read the schema version: ") + error.what());
+  }
   if (mark != kCurrentDbVersion) throw SchemaError("the schema is at " + mark + " after the upgrade");
 }
 
