@@ -98,6 +98,10 @@ struct Database::Impl {
     dpb->insertString(&status, isc_dpb_user_name, options.user.c_str());
     if (!options.password.empty()) dpb->insertString(&status, isc_dpb_password, options.password.c_str());
     dpb->insertString(&status, isc_dpb_lc_ctype, "UTF8");
+    // A plain path always opens the file in this process, whatever firebird.conf lists and whether or not
+    // a local server runs; "host:path" goes through the network client only.
+    dpb->insertString(&status, isc_dpb_config,
+                      IsEmbeddedName(options.name) ? "Providers=Engine12" : "Providers=Remote");
     if (creating) {
       dpb->insertInt(&status, isc_dpb_page_size, 8192);
       dpb->insertString(&status, isc_dpb_set_db_charset, "UTF8");
