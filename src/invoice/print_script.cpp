@@ -2,10 +2,11 @@
 
 #include <array>
 #include <cstdint>
-#include <iconv.h>
 #include <stdexcept>
 #include <string_view>
 #include <unicode/uchar.h>
+
+#include "platform/code_page.h"
 
 namespace telvano::invoice {
 
@@ -23,6 +24,8 @@ constexpr std::string_view kSignatureLabel = "Потпис купца: ";
 constexpr std::size_t kSignatureUnderscores = 26;
 constexpr std::size_t kLinesPerPause = 50;
 constexpr std::string_view kLineEnd = "\r\n";
+// The receipt printers are set to Windows Cyrillic.
+constexpr const char* kCodePage = "CP1251";
 
 struct ModelSetup {
   std::string_view name;
@@ -168,34 +171,6 @@ std::u32string Harmless(std::u32string text) {
   return text;
 }
 
-// ---- code page 1251 --------------------------------------------------------------------------------
-
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : m_handle(iconv_open(to, from)) {
-    if (m_handle == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv: ") + from + " to " + to);
-  }
-  ~Iconv() { iconv_close(m_handle); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-
-  // Converts one unit; false when the target has no such character.
-  bool Convert(std::string_view in, std::string& out) {
-    iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
-    std::array<char, 16> buffer{};
-    char* inPtr = const_cast<char*>(in.data());
-    std::size_t inLeft = in.size();
-    char* outPtr = buffer.data();
-    std::size_t outLeft = buffer.size();
-    if (iconv(m_handle, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) return false;
-    out.append(buffer.data(), buffer.size() - outLeft);
-    return true;
-  }
-
- private:
-  iconv_t m_handle;
-};
-
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 std::string Number(std::uint64_t value) { return std::to_string(value); }
@@ -207,35 +182,9 @@ int PrinterModelFromText(const std::string& modelText) {
   return -1;
 }
 
-std::string ToCodePage1251(const std::string& utf8) {
-  Iconv iconv("CP1251", "UTF-32LE");
-  std::string out;
-  out.reserve(utf8.size());
-  for (char32_t cp : DecodeUtf8(utf8)) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-      continue;
-    }
-    const std::array<char, 4> unit = {static_cast<char>(cp & 0xFF), static_cast<char>((cp >> 8) & 0xFF),
-                                      static_cast<char>((cp >> 16) & 0xFF), static_cast<char>(cp >> 24)};
-    if (!iconv.Convert(std::string_view(unit.data(), unit.size()), out)) out.push_back('?');
-  }
-  return out;
-}
+std::string ToCodePage1251(const std::string& utf8) { return platform::FromUtf8(utf8, kCodePage); }
 
-std::string FromCodePage1251(const std::string& bytes) {
-  Iconv iconv("UTF-8", "CP1251");
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (char byte : bytes) {
-    if (static_cast<unsigned char>(byte) < 0x80) {
-      out.push_back(byte);
-    } else if (!iconv.Convert(std::string_view(&byte, 1), out)) {
-      out.push_back('?');
-    }
-  }
-  return out;
-}
+std::string FromCodePage1251(const std::string& bytes) { return platform::ToUtf8(bytes, kCodePage); }
 
 std::vector<std::string> JournalLines(const std::string& journal) {
   std::vector<std::string> lines;
