@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "core/text_utils.h"
 #include "db/database.h"
+#include "platform/code_page.h"
 
 namespace telvano::core {
 namespace {
@@ -117,6 +119,15 @@ void ParseRegistryText(const std::string& path, std::string content, Configurati
   }
 }
 
+bool IsKnownCodePage(const std::string& codePage) {
+  try {
+    platform::FromUtf8("", codePage);
+    return true;
+  } catch (const std::invalid_argument&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 void Configuration::DeriveFolders() {
@@ -154,6 +165,10 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings) 
   if (configuration.DB_Fullname.empty()) throw RegistryError("DB_Fullname");
   if (configuration.Exchange_Root.empty()) throw RegistryError("Exchange_Root");
   if (configuration.CodePage.empty()) configuration.CodePage = "UTF-8";
+  if (!IsKnownCodePage(configuration.CodePage)) {
+    AddWarning(warnings, "unknown code page \"" + configuration.CodePage + "\" in " + path + "; UTF-8 is used");
+    configuration.CodePage = "UTF-8";
+  }
   configuration.DeriveFolders();
   return configuration;
 }

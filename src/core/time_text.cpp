@@ -14,6 +14,8 @@ std::string LocalIsoTime(const platform::LocalDateTime& time) {
   return text + fmt::format("{}{:02d}:{:02d}", time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
 }
 
+std::string LocalIsoTime(const platform::Clock& clock) { return LocalIsoTime(clock.LocalNow()); }
+
 std::string DateTimeText(const platform::LocalDateTime& time) {
   return fmt::format("{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d}", time.year, time.month, time.day, time.hour,
                      time.minute, time.second);

@@ -10,6 +10,9 @@ namespace telvano::core {
 // The start and stop notices and the HELLO answers use it.
 std::string LocalIsoTime(const platform::LocalDateTime& time);
 
+// The same for the clock's current local time.
+std::string LocalIsoTime(const platform::Clock& clock);
+
 // "2024-03-01 08:15:02": the form of the log lines and the information line.
 std::string DateTimeText(const platform::LocalDateTime& time);
 

@@ -84,6 +84,14 @@ TEST(Configuration, OddFilesGiveWarningsNotCrashes) {
   EXPECT_NE(missing.find("does not exist"), std::string::npos);
 }
 
+TEST(Configuration, AnUnknownCodePageFallsBackToUtf8WithAWarning) {
+  TempDir dir;
+  WriteFileBytes(dir / "cp.conf", "Appl_Root=/a\nDB_Fullname=/d/fb.fdb\nExchange_Root=/x\nCodePage=klingon-42\n");
+  std::string warnings;
+  EXPECT_EQ(LoadConfiguration(dir / "cp.conf", &warnings).CodePage, "UTF-8");
+  EXPECT_NE(warnings.find("unknown code page \"klingon-42\""), std::string::npos) << warnings;
+}
+
 TEST(Configuration, RegistryPathFromTheEnvironment) {
   const char* saved = std::getenv("TELVANO_REGISTRY");
   const std::string previous = saved != nullptr ? saved : "";

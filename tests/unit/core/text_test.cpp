@@ -71,6 +71,8 @@ TEST(TimeText, IsoTimeWithOffsetOrZ) {
   EXPECT_EQ(LocalIsoTime({2024, 3, 1, 8, 15, 2, 0, 0}), "2024-03-01T08:15:02Z");
   EXPECT_EQ(LocalIsoTime({2024, 3, 1, 8, 15, 2, 0, -210}), "2024-03-01T08:15:02-03:30");
   EXPECT_EQ(DateTimeText({2024, 3, 1, 8, 15, 2, 500, 60}), "2024-03-01 08:15:02");
+  const platform::ManualClock clock({2025, 1, 2, 3, 4, 5, 0, 0});
+  EXPECT_EQ(LocalIsoTime(clock), "2025-01-02T03:04:05Z");
   EXPECT_EQ(DateText({987, 12, 31, 0, 0, 0, 0, 0}), "0987-12-31");
 }
 
