@@ -16,6 +16,9 @@ namespace telvano::rawprint {
 
 namespace {
 
+// How long a network printer may take to close its side after the job.
+constexpr std::chrono::milliseconds kDrainLimit{2000};
+
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 class FileDescriptor {
@@ -68,7 +71,17 @@ class DescriptorWriter : public PortWriter {
       if (isatty(m_fd.Get())) tcdrain(m_fd.Get());
       return;
     }
+    // Say we are done and read what the printer still sends (status bytes) until it closes: closing
+    // with unread data would reset the connection and could drop the end of the receipt.
     shutdown(m_fd.Get(), SHUT_WR);
+    char ignored[256];
+    const auto deadline = std::chrono::steady_clock::now() + kDrainLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd waiting{m_fd.Get(), POLLIN, 0};
+      if (poll(&waiting, 1, static_cast<int>(kDrainLimit.count())) <= 0) break;
+      const ssize_t count = read(m_fd.Get(), ignored, sizeof ignored);
+      if (count == 0 || (count < 0 && errno != EINTR && errno != EAGAIN)) break;
+    }
   }
 
  private:
