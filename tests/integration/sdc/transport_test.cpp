@@ -41,6 +41,9 @@ class LocalServer {
   httplib::Server& Server() { return *m_server; }
   void Start() {
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() only ends a server that is already listening.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_server->is_running() && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
   }
   std::string Url(const std::string& scheme = "http") const {
     return scheme + "://127.0.0.1:" + std::to_string(m_port);
