@@ -35,10 +35,7 @@ struct RunResult {
   std::string err;
 };
 
-std::string SetupProgram() {
-  const char* build = std::getenv("TELVANO_BUILD_DIR");
-  return std::string(build != nullptr ? build : ".") + "/tools/setup/telvano-setup";
-}
+std::string SetupProgram() { return TELVANO_SETUP_PROGRAM; }
 
 // Runs telvano-setup with the arguments as separate words and collects what it printed.
 RunResult RunSetup(const TempDir& scratch, std::vector<std::string> arguments) {
