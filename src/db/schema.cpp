@@ -55,7 +55,7 @@ namespace telvano::db {
 
 namespace {
 
-const std::vector<std::string>& BaseStatements() {
+const std::vector<std::string>& BaseStatementList() {
   static const std::vector<std::string> statements = {
       "CREATE DOMAIN D_ID10 AS VARCHAR(10)",
       "CREATE DOMAIN D_ID20 AS VARCHAR(20)",
@@ -140,6 +140,8 @@ void RunStep(Database& database, const UpgradeStep& step, const StatementObserve
 
 }  // namespace
 
+const std::vector<std::string>& BaseSchemaStatements() { return BaseStatementList(); }
+
 const char* VersionMark(SchemaLevel level) {
   switch (level) {
     case SchemaLevel::Ddl10_10: return kDbVersion10_10;
@@ -177,7 +179,7 @@ const std::vector<UpgradeStep>& UpgradeSteps() {
 
 void CreateSchema(Database& database, SchemaLevel level) {
   // DDL is committed statement by statement: a table must exist (committed) before rows go into it.
-  for (const std::string& statement : BaseStatements()) database.Execute(statement);
+  for (const std::string& statement : BaseSchemaStatements()) database.Execute(statement);
   WriteSetting(database, kDbVersionKey, kDbVersion10_10);
   const auto& steps = UpgradeSteps();
   for (int i = 0; i < StepIndexOf(level); ++i) RunStep(database, steps[i], {});

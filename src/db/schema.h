@@ -41,6 +41,9 @@ struct UpgradeStep {
 // The three steps 10.10 -> 10.12 -> 10.14 -> 10.16, statement texts exactly as the schema history has them.
 const std::vector<UpgradeStep>& UpgradeSteps();
 
+// The statements that create the base schema at level 10.10 (domains, tables, keys, indexes), in order.
+const std::vector<std::string>& BaseSchemaStatements();
+
 // Called with each upgrade statement just before it runs (for the log and for tests).
 using StatementObserver = std::function<void(std::string_view statement)>;
 
