@@ -142,3 +142,21 @@ TEST(DatabaseOpen, SecondConnectionInTheSameProcessWorks) {
 
 }  // namespace
 }  // namespace telvano::db
+
+namespace telvano::db {
+namespace {
+
+TEST(TestDatabaseHelper, CopiesOfOneTemplateAreIndependent) {
+  testing::TestDatabase first;
+  testing::TestDatabase second;
+  first.Db().Execute("insert into my_reg(reg_code, reg_desc) values('ONLY_FIRST', 'x')");
+  EXPECT_FALSE(second.Db().QueryFirst("select 1 from my_reg where reg_code='ONLY_FIRST'"));
+  EXPECT_NE(first.Path(), second.Path());
+  first.Close();
+  EXPECT_THROW(first.Db(), std::logic_error);
+  first.Reopen();
+  EXPECT_TRUE(first.Db().QueryFirst("select 1 from my_reg where reg_code='ONLY_FIRST'"));
+}
+
+}  // namespace
+}  // namespace telvano::db
