@@ -75,9 +75,9 @@ bool AssignValue(Configuration& configuration, const std::string& key, const std
     std::string Configuration::*member;
   };
   static constexpr Slot kSlots[] = {
-      {"Appl_Root", &Configuration::Appl_Root},     {"DB_Fullname", &Configuration::DB_Fullname},
+      {"Appl_Root", &Configuration::Appl_Root},         {"DB_Fullname", &Configuration::DB_Fullname},
       {"Exchange_Root", &Configuration::Exchange_Root}, {"CodePage", &Configuration::CodePage},
-      {"DB_Password", &Configuration::DB_Password}, {"PrintFileDir", &Configuration::PrintFileDir},
+      {"DB_Password", &Configuration::DB_Password},     {"PrintFileDir", &Configuration::PrintFileDir},
   };
   for (const Slot& slot : kSlots) {
     if (EqualsIgnoringAsciiCase(key, slot.name)) {
@@ -159,14 +159,16 @@ std::string RegistryPath() {
 Configuration LoadConfiguration(const std::string& path, std::string* warnings) {
   Configuration configuration;
   std::string content;
-  if (ReadRegistryFile(path, content, warnings)) ParseRegistryText(path, std::move(content), configuration, warnings);
+  if (ReadRegistryFile(path, content, warnings))
+    ParseRegistryText(path, std::move(content), configuration, warnings);
   // The three registry values are checked in this order; the same text for each.
   if (configuration.Appl_Root.empty()) throw RegistryError("Appl_Root");
   if (configuration.DB_Fullname.empty()) throw RegistryError("DB_Fullname");
   if (configuration.Exchange_Root.empty()) throw RegistryError("Exchange_Root");
   if (configuration.CodePage.empty()) configuration.CodePage = "UTF-8";
   if (!IsKnownCodePage(configuration.CodePage)) {
-    AddWarning(warnings, "unknown code page \"" + configuration.CodePage + "\" in " + path + "; UTF-8 is used");
+    AddWarning(warnings,
+               "unknown code page \"" + configuration.CodePage + "\" in " + path + "; UTF-8 is used");
     configuration.CodePage = "UTF-8";
   }
   configuration.DeriveFolders();

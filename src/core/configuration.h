@@ -56,7 +56,8 @@ struct Configuration {
 // path "host:/srv/data/fb.fdb" gives "/srv/data", a bare "fb.fdb" gives ".".
 std::string DatabaseFolder(const std::string& dbFullname);
 
-// The registry stand-in: a key=value file. Its path is $TELVANO_REGISTRY, else /etc/xdg/Dravicor/TELVANO.conf.
+// The registry stand-in: a key=value file. Its path is $TELVANO_REGISTRY, else
+// /etc/xdg/Dravicor/TELVANO.conf.
 std::string RegistryPath();
 
 // Reads the configuration from the registry file at `path`. A missing or unreadable file reads as missing

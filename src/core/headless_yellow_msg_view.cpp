@@ -16,6 +16,8 @@ void HeadlessYellowMsgView::Show(const YellowMsgContent& content) {
         << std::flush;
 }
 
-void HeadlessYellowMsgView::ShowInfo(const std::string& text) { m_out << "TELVANO: " << text << "\n" << std::flush; }
+void HeadlessYellowMsgView::ShowInfo(const std::string& text) {
+  m_out << "TELVANO: " << text << "\n" << std::flush;
+}
 
 }  // namespace telvano::core

@@ -1,10 +1,10 @@
 #include "core/log_writer.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "core/code_page_text.h"
 #include "core/text_utils.h"

@@ -5,8 +5,10 @@ namespace telvano::core {
 MessageTable::MessageTable(std::string language) : m_language(std::move(language)) {
   m_slots[2] = {"TELVANO baza podataka nečitljiva!", "TELVANO database can not be read!"};
   m_slots[3] = {"Verzija DB nije podržana!", "Unsupported DB version!"};
-  m_slots[4] = {"Odabrani PFR nije dostupan!\n\nPreporuka:\n\n1. Proverite da li je PFR pokrenut (ikonica u system tray)",
-                "SDC not available!\n\nRecommendation:\n\n1. Check if SDC is running (icon in system tray)"};
+  m_slots[4] = {
+      "Odabrani PFR nije dostupan!\n\nPreporuka:\n\n1. Proverite da li je PFR pokrenut (ikonica u system "
+      "tray)",
+      "SDC not available!\n\nRecommendation:\n\n1. Check if SDC is running (icon in system tray)"};
   m_slots[5] = {"Sertifikat je istekao\nili ne postoji aktivan!\n\nPreporuka:\n\n1. Dodajte novi sertifikat",
                 "Certificate has expired\nor is not active!\n\nRecommendation:\n\n1. Add new certificate"};
   m_slots[16] = {"Pozvani/izabrani sertifikat ne odgovara sertifikatu u čitaču!",

@@ -44,8 +44,8 @@ std::string FormatFixed(double value, int decimals) {
 
   // 15 significant digits in scientific form: "-1.23456789012345e+02".
   char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, kSignificantDigits - 1);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                                    kSignificantDigits - 1);
   const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
   const bool negative = text[0] == '-';
   const std::size_t ePos = text.find('e');
@@ -92,7 +92,8 @@ std::optional<double> ParseNumber(std::string_view text) {
   if (body.empty()) return std::nullopt;
   // Only digits, sign, point and exponent: from_chars would also take "inf", "nan" and hex forms.
   for (char c : body) {
-    if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) return std::nullopt;
+    if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
+      return std::nullopt;
   }
   double value = 0;
   const auto result = std::from_chars(body.data(), body.data() + body.size(), value);

@@ -68,7 +68,8 @@ void TFormYellowMsg::ShowProcessorError(const std::string& code) {
 void TFormYellowMsg::ShowInfo(const std::string& text) { m_view.ShowInfo(text); }
 
 std::string TFormYellowMsg::StatusInfoLine() const {
-  return core::StatusInfoLine(m_clock.LocalNow(), m_workingState, m_configuration.ProgramVersion, ReadDbVersion());
+  return core::StatusInfoLine(m_clock.LocalNow(), m_workingState, m_configuration.ProgramVersion,
+                              ReadDbVersion());
 }
 
 std::string TFormYellowMsg::WrapAt64(const std::string& text) const {

@@ -11,7 +11,8 @@ std::string LocalIsoTime(const platform::LocalDateTime& time) {
                                  time.hour, time.minute, time.second);
   if (time.utcOffsetMinutes == 0) return text + "Z";
   const int offset = std::abs(time.utcOffsetMinutes);
-  return text + fmt::format("{}{:02d}:{:02d}", time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+  return text +
+         fmt::format("{}{:02d}:{:02d}", time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
 }
 
 std::string LocalIsoTime(const platform::Clock& clock) { return LocalIsoTime(clock.LocalNow()); }

@@ -13,7 +13,8 @@ class Database;
 namespace telvano::core {
 
 // The plain dialog shown when no serial is given and cert_se does not hold exactly one certificate.
-inline constexpr const char* kNoCertificateChosenText = "Niste izabrali sertifikat za rad!!! ( 0 ili vise u bazi )";
+inline constexpr const char* kNoCertificateChosenText =
+    "Niste izabrali sertifikat za rad!!! ( 0 ili vise u bazi )";
 
 // The environment name of the production environment; any other name (after upper-casing) is "DEV".
 inline constexpr const char* kProductionEnvName = "СУФ ПРОДУКЦИЈА";
@@ -22,7 +23,8 @@ inline constexpr const char* kProductionEnvName = "СУФ ПРОДУКЦИЈА";
 class WorkingCertificate {
  public:
   // `connection` is the program's connection slot: it may be empty or reconnected between calls.
-  WorkingCertificate(WorkingState& state, const std::unique_ptr<db::Database>& connection, MessageService& messages);
+  WorkingCertificate(WorkingState& state, const std::unique_ptr<db::Database>& connection,
+                     MessageService& messages);
 
   // "CLEAR" clears the state (all texts empty, WorkIsLpfr true, WorkPin empty). An empty serial takes the
   // only row of cert_se; with 0 or several rows it shows the plain dialog and leaves the state as it was.

@@ -20,11 +20,11 @@ struct YellowMsgContent {
   std::string OkCaption;            // PanelOk
   Rgb PanelBackground;              // PanelType and PanelOk
   Rgb PanelForeground;
-  std::string TextLng;              // LabelMsgLng: the Serbian column
-  std::string TextEng;              // LabelMsgEng: the English column
-  std::string Info;                 // LabelInfo: "Info: " + the information line
-  bool TimerReady = false;          // close by itself after kReadyTimeout
-  std::string LogText;              // what the log line says (its first line)
+  std::string TextLng;      // LabelMsgLng: the Serbian column
+  std::string TextEng;      // LabelMsgEng: the English column
+  std::string Info;         // LabelInfo: "Info: " + the information line
+  bool TimerReady = false;  // close by itself after kReadyTimeout
+  std::string LogText;      // what the log line says (its first line)
 };
 
 // The message window's painter. The Qt window implements it; without a screen HeadlessYellowMsgView does.

@@ -26,9 +26,9 @@ bool FitsOnOneLine(const std::string& value) { return value.find_first_of("\r\n"
 
 void CreateFolders(const InstallationLayout& layout, std::ostream& out) {
   const std::string folders[] = {
-      layout.applRoot + "/ApplData",     layout.applRoot + "/Logs",         layout.applRoot + "/RunTime",
-      layout.exchangeRoot + "/SDC_Inp",  layout.exchangeRoot + "/SDC_Out",  layout.exchangeRoot + "/Archive",
-      layout.dataDir + "/Certificate",   layout.dataDir + "/BackupDB",      layout.printDir,
+      layout.applRoot + "/ApplData",    layout.applRoot + "/Logs",        layout.applRoot + "/RunTime",
+      layout.exchangeRoot + "/SDC_Inp", layout.exchangeRoot + "/SDC_Out", layout.exchangeRoot + "/Archive",
+      layout.dataDir + "/Certificate",  layout.dataDir + "/BackupDB",     layout.printDir,
   };
   for (const std::string& folder : folders) {
     if (fs::create_directories(folder)) out << "  created folder   " << folder << "\n";
@@ -59,13 +59,15 @@ void StoreSecrets(db::Database& database, const SetupOptions& options, std::ostr
     db::WriteSetting(database, "LOGIN_SECRET", StoredSecretForm(*options.loginSecret));
     out << "  stored           LOGIN_SECRET (SHA-512 of the lower-cased login secret)\n";
   } else {
-    out << "  not stored       LOGIN_SECRET: no --login-secret given, so nobody can log in interactively yet\n";
+    out << "  not stored       LOGIN_SECRET: no --login-secret given, so nobody can log in interactively "
+           "yet\n";
   }
   if (options.softSecret) {
     db::WriteSetting(database, "SOFT_SECRET", StoredSecretForm(*options.softSecret));
     out << "  stored           SOFT_SECRET (SHA-512 of the lower-cased software secret)\n";
   } else {
-    out << "  not stored       SOFT_SECRET: no --soft-secret given, so the POS cannot start TELVANO unattended yet\n";
+    out << "  not stored       SOFT_SECRET: no --soft-secret given, so the POS cannot start TELVANO "
+           "unattended yet\n";
   }
 }
 
@@ -78,7 +80,18 @@ void AddLpfrCertificate(db::Database& database, const SetupOptions& options, std
       {options.lpfrUid, std::string("Y"), std::string("Y"), db::SqlValue(options.lpfrTin),
        db::SqlValue(options.lpfrUnit), options.lpfrUrl, db::SqlValue(options.lpfrEnvName)});
   transaction.Commit();
-  out << "  added            local processor certificate " << options.lpfrUid << " at " << options.lpfrUrl << "\n";
+  out << "  added            local processor certificate " << options.lpfrUid << " at " << options.lpfrUrl
+      << "\n";
+}
+
+void InstallPrograms(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
+  for (const std::string& program : options.programs) {
+    const fs::path target = fs::path(layout.applRoot) / "RunTime" / fs::path(program).filename();
+    fs::copy_file(program, target, fs::copy_options::overwrite_existing);
+    fs::permissions(target, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    out << "  installed        " << target.string() << "\n";
+  }
 }
 
 void CreateDatabase(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
@@ -106,11 +119,14 @@ void CreateDatabase(const InstallationLayout& layout, const SetupOptions& option
 
 int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
   out << "telvano-setup: adding to the existing installation in " << layout.root << "\n";
-  db::Database::Options dbOptions;
-  dbOptions.name = layout.database;
-  auto database = db::Database::Attach(dbOptions);
-  AddLpfrCertificate(*database, options, out);
-  database->Close();
+  if (!options.lpfrUrl.empty()) {
+    db::Database::Options dbOptions;
+    dbOptions.name = layout.database;
+    auto database = db::Database::Attach(dbOptions);
+    AddLpfrCertificate(*database, options, out);
+    database->Close();
+  }
+  InstallPrograms(layout, options, out);
   out << "Done; nothing else was changed.\n";
   return 0;
 }
@@ -144,10 +160,17 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     err << "telvano-setup: a folder or code page with a line break cannot go into the configuration file\n";
     return 1;
   }
+  for (const std::string& program : options.programs) {
+    std::error_code error;
+    if (!fs::is_regular_file(program, error)) {
+      err << "telvano-setup: cannot install " << program << ": no such file; nothing was changed\n";
+      return 1;
+    }
+  }
   try {
     const bool databaseExists = fs::exists(layout.database);
     if (databaseExists && !options.force) {
-      if (!options.lpfrUrl.empty()) return ExtendExisting(layout, options, out);
+      if (!options.lpfrUrl.empty() || !options.programs.empty()) return ExtendExisting(layout, options, out);
       err << "telvano-setup: a database already exists at " << layout.database << "\n"
           << "telvano-setup: nothing was changed; use --force to replace it with a fresh one\n";
       return 1;
@@ -155,6 +178,7 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     out << "telvano-setup: creating the installation in " << layout.root << "\n";
     CreateFolders(layout, out);
     CreateDatabase(layout, options, out);
+    InstallPrograms(layout, options, out);
     WriteConfiguration(layout, options, out);
     out << "Done. Point TELVANO at this installation with:\n"
         << "export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n";

@@ -8,21 +8,29 @@ std::string UsageText() {
   return "usage: telvano-setup --root DIR [--login-secret S] [--soft-secret S] [--schema-level 10.10|10.16]\n"
          "                     [--force] [--print-dir DIR] [--code-page CP]\n"
          "                     [--add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]]\n"
+         "                     [--install-program FILE]...\n"
          "\n"
          "Creates a TELVANO installation under DIR: DIR/TELVANO (ApplData, Logs, RunTime), DIR/ExchData\n"
          "(SDC_Inp, SDC_Out, Archive), DIR/Data (TELVANO.FDB, Certificate, BackupDB), DIR/Prints and the\n"
          "configuration file DIR/TELVANO.conf. An existing database is never replaced without --force.\n"
-         "With --add-lpfr on an existing installation only the certificate row is added.\n";
+         "With --add-lpfr or --install-program on an existing installation only the certificate row is "
+         "added\n"
+         "and the programs are copied into DIR/TELVANO/RunTime.\n";
 }
 
-std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments, std::string& error) {
+std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
+                                                std::string& error) {
   SetupOptions options;
   std::string schemaLevel = "10.16";
   const std::map<std::string, std::string*> valued = {
-      {"--root", &options.root},          {"--print-dir", &options.printDir},
-      {"--code-page", &options.codePage}, {"--schema-level", &schemaLevel},
-      {"--add-lpfr", &options.lpfrUrl},   {"--uid", &options.lpfrUid},
-      {"--tin", &options.lpfrTin},        {"--unit", &options.lpfrUnit},
+      {"--root", &options.root},
+      {"--print-dir", &options.printDir},
+      {"--code-page", &options.codePage},
+      {"--schema-level", &schemaLevel},
+      {"--add-lpfr", &options.lpfrUrl},
+      {"--uid", &options.lpfrUid},
+      {"--tin", &options.lpfrTin},
+      {"--unit", &options.lpfrUnit},
       {"--env-name", &options.lpfrEnvName},
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -36,8 +44,9 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
       return options;
     }
     const bool isSecret = argument == "--login-secret" || argument == "--soft-secret";
+    const bool isProgram = argument == "--install-program";
     const auto slot = valued.find(argument);
-    if (!isSecret && slot == valued.end()) {
+    if (!isSecret && !isProgram && slot == valued.end()) {
       error = "unknown argument \"" + argument + "\"";
       return std::nullopt;
     }
@@ -53,6 +62,8 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
         return std::nullopt;
       }
       (argument == "--login-secret" ? options.loginSecret : options.softSecret) = value;
+    } else if (isProgram) {
+      options.programs.push_back(value);
     } else {
       *slot->second = value;
     }

@@ -10,13 +10,13 @@ namespace telvano::setup {
 
 // What one run of telvano-setup is asked to do.
 struct SetupOptions {
-  std::string root;                       // --root DIR: the installation folder
-  std::optional<std::string> loginSecret; // --login-secret S
-  std::optional<std::string> softSecret;  // --soft-secret S
+  std::string root;                                         // --root DIR: the installation folder
+  std::optional<std::string> loginSecret;                   // --login-secret S
+  std::optional<std::string> softSecret;                    // --soft-secret S
   db::SchemaLevel schemaLevel = db::SchemaLevel::Ddl10_16;  // --schema-level 10.10|10.16
-  bool force = false;                     // --force: replace an existing database
-  std::string printDir;                   // --print-dir DIR (default DIR/Prints)
-  std::string codePage = "UTF-8";         // --code-page CP
+  bool force = false;                                       // --force: replace an existing database
+  std::string printDir;                                     // --print-dir DIR (default DIR/Prints)
+  std::string codePage = "UTF-8";                           // --code-page CP
 
   // --add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]: a local processor's
   // certificate row, so the installation has a working certificate to start with.
@@ -26,6 +26,10 @@ struct SetupOptions {
   std::string lpfrUnit;
   std::string lpfrEnvName;
 
+  // --install-program FILE (repeatable): auxiliary programs copied into RunTime (the receipt-print
+  // sender Ostrapo, the companion Vexo), executable, replacing an older copy.
+  std::vector<std::string> programs;
+
   bool help = false;
 };
 
@@ -34,6 +38,7 @@ std::string UsageText();
 
 // Reads the arguments (without the program name). Returns nullopt and sets `error` for an unknown option,
 // a missing value, a schema level other than 10.10/10.16, an empty secret or a missing --root.
-std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments, std::string& error);
+std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
+                                                std::string& error);
 
 }  // namespace telvano::setup

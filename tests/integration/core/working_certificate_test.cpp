@@ -24,7 +24,8 @@ class WorkingCertificateTest : public ::testing::Test {
   void AddCertificate(const std::string& serial, const std::string& unit, const std::string& envName,
                       const std::string& lpfr, const std::string& url = "http://127.0.0.1:7777") {
     m_connection->Execute(
-        "insert into cert_se(serial,not_after,ind_lpfr,sub_tin,sub_ou,srv_url,env_name) values(?,?,?,?,?,?,?)",
+        "insert into cert_se(serial,not_after,ind_lpfr,sub_tin,sub_ou,srv_url,env_name) "
+        "values(?,?,?,?,?,?,?)",
         {serial, std::string("2026-01-31 23:59:59"), lpfr, std::string("100200300"), unit, url,
          db::SqlValue(envName)});
   }
@@ -58,8 +59,9 @@ TEST_F(WorkingCertificateTest, TwoRowsOrNoneShowThePlainDialogAndKeepTheState) {
   m_state.WorkSerial = "previous";
   m_state.WorkPin = "1234";
   ASSERT_FALSE(m_certificate.LoadWorkingCertificate(""));
-  EXPECT_EQ(m_messages.infos, (std::vector<std::string>{"Niste izabrali sertifikat za rad!!! ( 0 ili vise u bazi )",
-                                                        "Niste izabrali sertifikat za rad!!! ( 0 ili vise u bazi )"}));
+  EXPECT_EQ(m_messages.infos,
+            (std::vector<std::string>{"Niste izabrali sertifikat za rad!!! ( 0 ili vise u bazi )",
+                                      "Niste izabrali sertifikat za rad!!! ( 0 ili vise u bazi )"}));
   EXPECT_EQ(m_state.WorkSerial, "previous");
 
   // A serial picks its row among several; the PIN is not the certificate's business.

@@ -23,10 +23,12 @@ namespace fs = std::filesystem;
 
 // SHA-512 of "tajna" and of "šifra1": the secrets are stored lower-cased.
 constexpr const char* kTajnaForm =
-    "21377d21d9ad8aec91f1f08f03abf8a37ebeced0590fd6db1072ffeb227cfc008dafc1d462c15869705c0c2c6c8372a6fdf31a5fea105120"
+    "21377d21d9ad8aec91f1f08f03abf8a37ebeced0590fd6db1072ffeb227cfc008dafc1d462c15869705c0c2c6c8372a6fdf31a5f"
+    "ea105120"
     "755e9a98aaee49f9";
 constexpr const char* kSifraForm =
-    "52ce17e6bbbe1b1d94630a058d4d5412c253dcb5f86e4d53f397722ef7943eac95aeedb452563ec3998d6ad12277cf044a3224d7b7ccde2b1f"
+    "52ce17e6bbbe1b1d94630a058d4d5412c253dcb5f86e4d53f397722ef7943eac95aeedb452563ec3998d6ad12277cf044a3224d7"
+    "b7ccde2b1f"
     "57cb5410a6570e";
 
 struct RunResult {
@@ -82,7 +84,8 @@ TEST_F(TelvanoSetupTest, CreatesTheWholeInstallation) {
   const RunResult run =
       RunSetup(m_scratch, {"--root", Root(), "--login-secret", "TaJna", "--soft-secret", "ŠIFRA1"});
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("export TELVANO_REGISTRY='" + Root() + "/TELVANO.conf'"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("export TELVANO_REGISTRY='" + Root() + "/TELVANO.conf'"), std::string::npos)
+      << run.out;
   EXPECT_EQ(run.out.find("TaJna"), std::string::npos);  // a secret is never echoed
 
   std::string warnings;
@@ -90,9 +93,10 @@ TEST_F(TelvanoSetupTest, CreatesTheWholeInstallation) {
   EXPECT_EQ(warnings, "");
   EXPECT_EQ(configuration.DB_Fullname, DatabasePath());
   EXPECT_EQ(configuration.PrintFileDir, Root() + "/Prints");
-  for (const std::string& folder : {configuration.ApplDataDir, configuration.LogsDir, configuration.CertificateDir,
-                                    configuration.RunTimeDir, configuration.InputDir, configuration.OutputDir,
-                                    configuration.ArchiveDir, configuration.PrintFileDir}) {
+  for (const std::string& folder :
+       {configuration.ApplDataDir, configuration.LogsDir, configuration.CertificateDir,
+        configuration.RunTimeDir, configuration.InputDir, configuration.OutputDir, configuration.ArchiveDir,
+        configuration.PrintFileDir}) {
     EXPECT_TRUE(fs::is_directory(folder)) << folder;
   }
   EXPECT_TRUE(fs::is_directory(Root() + "/Data/BackupDB"));
@@ -131,9 +135,15 @@ TEST_F(TelvanoSetupTest, NeverReplacesADatabaseWithoutForce) {
 
 TEST_F(TelvanoSetupTest, AddsALocalProcessorThatBecomesTheWorkingCertificate) {
   ASSERT_EQ(RunSetup(m_scratch, {"--root", Root()}).exitCode, 0);
-  const RunResult added = RunSetup(m_scratch, {"--root", Root(), "--add-lpfr", "http://127.0.0.1:8123", "--uid",
-                                               "AB12CD34", "--tin", "100200300", "--unit", "PJ-CENTAR-01"});
+  testing::WriteFileBytes(m_scratch / "Ostrapo", "#!/bin/sh\nexit 0\n");
+  const RunResult added = RunSetup(
+      m_scratch, {"--root", Root(), "--add-lpfr", "http://127.0.0.1:8123", "--uid", "AB12CD34", "--tin",
+                  "100200300", "--unit", "PJ-CENTAR-01", "--install-program", m_scratch / "Ostrapo"});
   ASSERT_EQ(added.exitCode, 0) << added.err;
+  const fs::path installed = Root() + "/TELVANO/RunTime/Ostrapo";
+  ASSERT_TRUE(fs::is_regular_file(installed));
+  EXPECT_NE(fs::status(installed).permissions() & fs::perms::owner_exec, fs::perms::none);
+  EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--install-program", m_scratch / "absent"}).exitCode, 1);
 
   std::unique_ptr<db::Database> database = Open(DatabasePath());
   struct NoMessages final : core::MessageService {

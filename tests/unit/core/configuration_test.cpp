@@ -65,14 +65,15 @@ TEST(Configuration, RegistryErrorForAMissingFileOrEmptyValuesInTheirOrder) {
 
 TEST(Configuration, OddFilesGiveWarningsNotCrashes) {
   TempDir dir;
-  WriteFileBytes(dir / "odd.conf",
-                 "\xEF\xBB\xBF# comment\r\n; another\r\n\r\n  appl_root = /opt/t  \r\njust words\r\n=novalue\r\n"
-                 "Colour=blue\r\nDB_Fullname=/d/fb.fdb\r\nExchange_Root=/x=y\r\n\x01\x02\xFF\r\nCodePage=");
+  WriteFileBytes(
+      dir / "odd.conf",
+      "\xEF\xBB\xBF# comment\r\n; another\r\n\r\n  appl_root = /opt/t  \r\njust words\r\n=novalue\r\n"
+      "Colour=blue\r\nDB_Fullname=/d/fb.fdb\r\nExchange_Root=/x=y\r\n\x01\x02\xFF\r\nCodePage=");
   std::string warnings;
   const Configuration c = LoadConfiguration(dir / "odd.conf", &warnings);
-  EXPECT_EQ(c.Appl_Root, "/opt/t");           // keys without regard to case, blanks trimmed
-  EXPECT_EQ(c.Exchange_Root, "/x=y");         // only the first "=" separates
-  EXPECT_EQ(c.CodePage, "UTF-8");             // an empty code page means the default
+  EXPECT_EQ(c.Appl_Root, "/opt/t");    // keys without regard to case, blanks trimmed
+  EXPECT_EQ(c.Exchange_Root, "/x=y");  // only the first "=" separates
+  EXPECT_EQ(c.CodePage, "UTF-8");      // an empty code page means the default
   EXPECT_NE(warnings.find("line 5: no \"=\""), std::string::npos) << warnings;
   EXPECT_NE(warnings.find("line 6: no key"), std::string::npos) << warnings;
   EXPECT_NE(warnings.find("line 7: unknown key \"Colour\""), std::string::npos) << warnings;
@@ -86,7 +87,8 @@ TEST(Configuration, OddFilesGiveWarningsNotCrashes) {
 
 TEST(Configuration, AnUnknownCodePageFallsBackToUtf8WithAWarning) {
   TempDir dir;
-  WriteFileBytes(dir / "cp.conf", "Appl_Root=/a\nDB_Fullname=/d/fb.fdb\nExchange_Root=/x\nCodePage=klingon-42\n");
+  WriteFileBytes(dir / "cp.conf",
+                 "Appl_Root=/a\nDB_Fullname=/d/fb.fdb\nExchange_Root=/x\nCodePage=klingon-42\n");
   std::string warnings;
   EXPECT_EQ(LoadConfiguration(dir / "cp.conf", &warnings).CodePage, "UTF-8");
   EXPECT_NE(warnings.find("unknown code page \"klingon-42\""), std::string::npos) << warnings;

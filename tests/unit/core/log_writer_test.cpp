@@ -46,7 +46,10 @@ TEST_F(LogWriterTest, AppendsToWhatIsThereAndNeverRewritesIt) {
 TEST_F(LogWriterTest, WrittenInTheConfiguredCodePage) {
   m_configuration.CodePage = "windows-1250";
   m_log.AppendLogLine("TELVANO_log.txt", "čaša ПФР");
-  EXPECT_EQ(LogBytes(), "2024-03-01 08:15:02 \xE8" "a\x9A" "a ???\r\n");
+  EXPECT_EQ(LogBytes(),
+            "2024-03-01 08:15:02 \xE8"
+            "a\x9A"
+            "a ???\r\n");
 }
 
 TEST_F(LogWriterTest, AFailedWriteIsReportedNotSwallowed) {

@@ -46,8 +46,13 @@ class MessageWindowTest : public ::testing::Test {
   RecordingView m_view;
   std::string m_dbVersion = "ODS13.0/FB4.0/DDL10.16";
   int m_companionEnded = 0;
-  TFormYellowMsg m_window{m_configuration, m_state, m_clock, m_log, m_view,
-                          [this] { return m_dbVersion; }, [this] { ++m_companionEnded; }};
+  TFormYellowMsg m_window{m_configuration,
+                          m_state,
+                          m_clock,
+                          m_log,
+                          m_view,
+                          [this] { return m_dbVersion; },
+                          [this] { ++m_companionEnded; }};
 };
 
 TEST_F(MessageWindowTest, Message16ShowsTheSerbianTextInBothColumnsUnderTheFatalKind) {
@@ -123,7 +128,8 @@ TEST_F(MessageWindowTest, ProcessorErrorSplitsTheTableTextAtItsFirstSlash) {
   EXPECT_EQ(Last().TextEng, std::string(kFatalEnglish) + "SDC ERROR\n\n2230: SE Protocol Mismatch");
 
   m_window.ShowProcessorError("2310");  // only the first slash splits
-  EXPECT_EQ(Last().TextLng, std::string(kFatalSerbian) + "PFR GREŠKA\n\n2310: Nevažeća poreska labela /(grupa)");
+  EXPECT_EQ(Last().TextLng,
+            std::string(kFatalSerbian) + "PFR GREŠKA\n\n2310: Nevažeća poreska labela /(grupa)");
 
   m_window.ShowProcessorError("9999");
   EXPECT_EQ(Last().TextLng, std::string(kFatalSerbian) + "PFR GREŠKA\n\n9999: ");
@@ -137,10 +143,12 @@ TEST_F(MessageWindowTest, ProcessorErrorSplitsTheTableTextAtItsFirstSlash) {
 
 TEST_F(MessageWindowTest, InformationLineWithAndWithoutADatabase) {
   m_window.ShowMessageNo(31);
-  EXPECT_EQ(Last().Info, "Info: 2024-03-01 08:15:02 | AB12CD34 | 100200300 | PJ0001 | DEV | VPFR | r10.0.023 / 10.16");
+  EXPECT_EQ(Last().Info,
+            "Info: 2024-03-01 08:15:02 | AB12CD34 | 100200300 | PJ0001 | DEV | VPFR | r10.0.023 / 10.16");
 
-  TFormYellowMsg closed{m_configuration, m_state, m_clock, m_log, m_view,
-                        []() -> std::string { throw std::runtime_error("database closed"); }};
+  TFormYellowMsg closed{
+      m_configuration, m_state, m_clock,
+      m_log,           m_view,  []() -> std::string { throw std::runtime_error("database closed"); }};
   m_state.Clear();
   EXPECT_EQ(closed.StatusInfoLine(), "2024-03-01 08:15:02 |  |  |  |  | LPFR | r10.0.023 / ");
   closed.ShowMessageNo(3);

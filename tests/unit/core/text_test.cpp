@@ -56,7 +56,9 @@ TEST(TextUtils, CharactersCaseAndLines) {
   EXPECT_EQ(Utf8Prefix("ПРОДАВНИЦА 12", 7), "ПРОДАВН");
   EXPECT_EQ(Utf8Prefix("abc", 7), "abc");
   EXPECT_EQ(Utf8Substr("ODS13.0/FB4.0/DDL10.16", 17, 5), "10.16");
-  EXPECT_EQ(Utf8Length("a\xFF" "b"), 3u);  // a broken byte is one character, never read past
+  EXPECT_EQ(Utf8Length("a\xFF"
+                       "b"),
+            3u);  // a broken byte is one character, never read past
   EXPECT_EQ(UpperCaseUnicode("суф продукција"), "СУФ ПРОДУКЦИЈА");
   EXPECT_EQ(UpperCaseUnicode("šđčćž"), "ŠĐČĆŽ");
   EXPECT_EQ(LowerCaseUnicode("TAJNA Šifra"), "tajna šifra");
