@@ -17,8 +17,16 @@ pid_t StartDetached(const std::string& program, const std::vector<std::string>& 
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
+  // The child gets standard input, output and error only. Everything else we hold open (above all the
+  // database file and the embedded engine's lock files, which Firebird does not mark close-on-exec)
+  // would otherwise live on in the child and keep the database locked after we end.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     if (error) *error = program + ": " + std::strerror(rc);
     return -1;
@@ -33,7 +41,12 @@ pid_t StartDetached(const std::string& program, const std::vector<std::string>& 
 }
 
 void EndProcess(pid_t pid) {
-  if (pid > 0) kill(pid, SIGTERM);
+  if (pid <= 0) return;
+  // Once our child has ended and been reaped, its number may already belong to some unrelated process:
+  // signal it only while it is still our child.
+  siginfo_t info{};
+  if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return;
+  kill(pid, SIGTERM);
 }
 
 }  // namespace telvano::platform
