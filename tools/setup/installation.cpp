@@ -9,6 +9,7 @@
 #include "db/database.h"
 #include "db/schema.h"
 #include "db/settings.h"
+#include "platform/single_instance_lock.h"
 #include "stored_secret.h"
 
 namespace telvano::setup {
@@ -131,6 +132,16 @@ int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options
   return 0;
 }
 
+// A running TELVANO holds the single-instance lock; its database must not be pulled away under it.
+bool ProgramIsRunning() {
+  try {
+    platform::SingleInstanceLock lock;
+    return !lock.TryAcquire();
+  } catch (const std::system_error&) {
+    return false;  // no lock file can be made here, so no instance can hold one either
+  }
+}
+
 }  // namespace
 
 InstallationLayout::InstallationLayout(const SetupOptions& options)
@@ -173,6 +184,11 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
       if (!options.lpfrUrl.empty() || !options.programs.empty()) return ExtendExisting(layout, options, out);
       err << "telvano-setup: a database already exists at " << layout.database << "\n"
           << "telvano-setup: nothing was changed; use --force to replace it with a fresh one\n";
+      return 1;
+    }
+    if (databaseExists && ProgramIsRunning()) {
+      err << "telvano-setup: TELVANO is running (it holds " << platform::DefaultInstanceLockPath() << ")\n"
+          << "telvano-setup: nothing was changed; stop it before its database is replaced\n";
       return 1;
     }
     out << "telvano-setup: creating the installation in " << layout.root << "\n";

@@ -12,6 +12,7 @@
 #include "db/database.h"
 #include "db/schema.h"
 #include "db/settings.h"
+#include "platform/single_instance_lock.h"
 #include "support/temp_dir.h"
 
 namespace telvano {
@@ -131,6 +132,29 @@ TEST_F(TelvanoSetupTest, NeverReplacesADatabaseWithoutForce) {
   EXPECT_EQ(db::ReadSetting(*database, "DB_VERSION"), "ODS13.0/FB4.0/DDL10.10");
   db::CheckAndUpgradeSchema(*database);  // an old level made for the upgrade really upgrades
   EXPECT_EQ(db::ReadSetting(*database, "DB_VERSION"), "ODS13.0/FB4.0/DDL10.16");
+}
+
+TEST_F(TelvanoSetupTest, ForceLeavesTheDatabaseOfARunningProgramAlone) {
+  ASSERT_EQ(RunSetup(m_scratch, {"--root", Root()}).exitCode, 0);
+  TempDir runtime;
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string previous = saved != nullptr ? saved : "";
+  ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+  RunResult refused;
+  {
+    platform::SingleInstanceLock running(runtime / "TELVANO_Started.lock");  // what a running TELVANO holds
+    ASSERT_TRUE(running.TryAcquire());
+    refused = RunSetup(m_scratch, {"--root", Root(), "--force"});
+  }
+  const RunResult forced = RunSetup(m_scratch, {"--root", Root(), "--force"});
+  if (saved != nullptr) {
+    ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("TELVANO is running"), std::string::npos) << refused.err;
+  EXPECT_EQ(forced.exitCode, 0) << forced.err;  // once it has stopped, --force replaces the database
 }
 
 TEST_F(TelvanoSetupTest, AddsALocalProcessorThatBecomesTheWorkingCertificate) {
