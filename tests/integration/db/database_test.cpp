@@ -63,6 +63,11 @@ TEST_F(DatabaseTest, NullsTravelBothWays) {
   EXPECT_TRUE((*row)["txt"].IsNull());
   EXPECT_EQ((*row)["txt"].AsString(), "");
   EXPECT_FALSE(Db().QueryFirst("select id from t where id=?", {std::int64_t{99}}));
+  // Parameters the database cannot type from a column.
+  EXPECT_TRUE(Db().QueryFirst("select 1 from rdb$database where ? is null", {nullptr}));
+  EXPECT_FALSE(Db().QueryFirst("select 1 from rdb$database where ? is null", {std::string("x")}));
+  EXPECT_EQ(Db().QueryFirst("select coalesce(?, 'none') from rdb$database", {nullptr})->operator[](0).AsString(),
+            "none");
 }
 
 TEST_F(DatabaseTest, OtherTypesComeBackAsText) {

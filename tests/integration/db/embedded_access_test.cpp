@@ -15,7 +15,7 @@ namespace telvano::db {
 namespace {
 
 // Runs the check program as `uid` (when given) without FIREBIRD_LOCK, and returns its exit code and output.
-std::pair<int, std::string> RunCheck(const std::string& databasePath, int uid) {
+std::pair<int, std::string> RunCheck(const std::string& program, const std::string& databasePath, int uid) {
   int out[2];
   if (pipe(out) != 0) return {-1, "pipe"};
   pid_t pid = fork();
@@ -25,7 +25,7 @@ std::pair<int, std::string> RunCheck(const std::string& databasePath, int uid) {
     if (uid >= 0 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(5);
     unsetenv("FIREBIRD_LOCK");
     unsetenv("XDG_RUNTIME_DIR");
-    execl(TELVANO_EMBEDDED_CHECK, TELVANO_EMBEDDED_CHECK, databasePath.c_str(), static_cast<char*>(nullptr));
+    execl(program.c_str(), program.c_str(), databasePath.c_str(), static_cast<char*>(nullptr));
     _exit(6);
   }
   close(out[1]);
@@ -41,7 +41,7 @@ std::pair<int, std::string> RunCheck(const std::string& databasePath, int uid) {
 
 TEST(EmbeddedAccess, WorksWithoutServerOrPasswordForThisUser) {
   testing::TempDir folder;
-  auto [code, output] = RunCheck(folder / "mine.fdb", -1);
+  auto [code, output] = RunCheck(TELVANO_EMBEDDED_CHECK, folder / "mine.fdb", -1);
   EXPECT_EQ(code, 0) << output;
 }
 
@@ -50,8 +50,10 @@ TEST(EmbeddedAccess, WorksForANormalUserWhenRootOwnsTheDefaultLockFolder) {
   testing::TestDatabase makesTheDefaultLockFolder;  // as root, Firebird makes /tmp/firebird for root only
   testing::TempDir folder;
   std::filesystem::permissions(folder.Path(), std::filesystem::perms::all);
+  // A copy the other user can surely reach (the build folder may sit below a private home folder).
+  std::filesystem::copy_file(TELVANO_EMBEDDED_CHECK, folder.Path() / "embedded_check");
   const int nobody = 65534;
-  auto [code, output] = RunCheck(folder / "user.fdb", nobody);
+  auto [code, output] = RunCheck(folder / "embedded_check", folder / "user.fdb", nobody);
   EXPECT_EQ(code, 0) << output;
   EXPECT_NE(output.find("lock=/tmp/firebird-65534"), std::string::npos) << output;
 }
