@@ -11,7 +11,8 @@ namespace {
 // The information line reads the schema level from the live connection and survives losing it.
 TEST(DbVersionReader, InformationLineWithAnOpenAClosedAndNoDatabase) {
   testing::TestDatabase database(db::SchemaLevel::Ddl10_10);
-  std::unique_ptr<db::Database> connection = db::Database::Attach({database.Path()});
+  std::unique_ptr<db::Database> connection =
+      db::Database::Attach(db::Database::Options::For(database.Path()));
 
   testing::TempDir logs;
   Configuration configuration;

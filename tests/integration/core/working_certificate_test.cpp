@@ -19,7 +19,9 @@ class RecordingMessages final : public MessageService {
 
 class WorkingCertificateTest : public ::testing::Test {
  protected:
-  WorkingCertificateTest() { m_connection = db::Database::Attach({m_database.Path()}); }
+  WorkingCertificateTest() {
+    m_connection = db::Database::Attach(db::Database::Options::For(m_database.Path()));
+  }
 
   void AddCertificate(const std::string& serial, const std::string& unit, const std::string& envName,
                       const std::string& lpfr, const std::string& url = "http://127.0.0.1:7777") {
