@@ -166,8 +166,10 @@ bool TFormMainTELVANO::RunUnattended(const std::vector<std::string>& arguments) 
     return false;
   }
   try {
-    services.CheckAttention();
+    // The PIN or PAC is in place before the first request: a virtual processor wants its PAC with every
+    // request, the availability check included.
     m_workingState.WorkPin = Argument(arguments, 1);
+    services.CheckAttention();
     if (m_workingState.WorkIsLpfr) {
       services.CheckLpfrStatus();
       if (services.GetProcessorUid() != m_workingState.WorkSerial) {
