@@ -80,16 +80,6 @@ TEST_F(OstrapoProgram, WholeJobReachesTcpListenerAndFileAlike) {
   EXPECT_NE(log.find("\t" + std::to_string(received.size()) + "\tOK\r\n"), std::string::npos) << log;
 }
 
-TEST_F(OstrapoProgram, HostPortFormToo) {
-  OneShotListener listener;
-  std::string received;
-  std::thread reader([&] { received = listener.Receive(); });
-  const ProgramResult run = Run(WriteScript("ESC @\n\"x\" CR LF\n"), "127.0.0.1:" + std::to_string(listener.Port()));
-  reader.join();
-  EXPECT_EQ(run.exitCode, 0) << run.standardError;
-  EXPECT_EQ(received, "\x1B@x\r\n");
-}
-
 TEST_F(OstrapoProgram, RefusedScriptNeverConnects) {
   OneShotListener listener;
   const std::string port = "tcp://127.0.0.1:" + std::to_string(listener.Port());
@@ -99,18 +89,6 @@ TEST_F(OstrapoProgram, RefusedScriptNeverConnects) {
     EXPECT_EQ(run.standardError.rfind("Ostrapo: script refused: line ", 0), 0u) << run.standardError;
     EXPECT_FALSE(listener.ConnectionPending()) << script;
   }
-}
-
-TEST_F(OstrapoProgram, RefusedPortsSayWhy) {
-  const std::string script = ReceiptScript();
-  const ProgramResult up = Run(script, "file:../x");
-  EXPECT_EQ(up.exitCode, 5);
-  EXPECT_NE(up.standardError.find("leaves the print-file folder"), std::string::npos) << up.standardError;
-  EXPECT_FALSE(fs::exists(m_root.Path() / "x"));
-  const ProgramResult passwd = Run(script, "/etc/passwd");
-  EXPECT_EQ(passwd.exitCode, 5);
-  EXPECT_NE(passwd.standardError.find("port refused"), std::string::npos) << passwd.standardError;
-  EXPECT_TRUE(fs::is_empty(m_root.Path() / "print"));
 }
 
 TEST_F(OstrapoProgram, UnreachablePrinter) {
