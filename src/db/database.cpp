@@ -488,6 +488,8 @@ bool Database::IsOpen() const { return m_impl->attachment != nullptr; }
 
 void Database::Close() { m_impl->CloseQuietly(); }
 
+bool Database::InTransaction() const { return m_impl->explicitTransaction != nullptr; }
+
 void Database::Execute(std::string_view sql, const std::vector<Param>& params) {
   m_impl->Run(sql, params, SIZE_MAX);
 }

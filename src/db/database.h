@@ -117,6 +117,7 @@ class Database {
   const std::string& Name() const;
   bool IsOpen() const;
   void Close();  // rolls back an open transaction, then detaches
+  bool InTransaction() const;  // a Transaction of this connection is open
 
   void Execute(std::string_view sql, const std::vector<Param>& params = {});
   // Like Execute; returns how many rows the statement inserted, updated or deleted.
