@@ -87,8 +87,13 @@ TEST_F(SenderTest, PortsLeavingTheFolderAreRefusedWithAReason) {
   EXPECT_NE(m_err.str().find("below /dev"), std::string::npos) << m_err.str();
   EXPECT_EQ(Run({script, "/dev/../etc/passwd"}), kExitPortRefused);
   EXPECT_NE(m_err.str().find("does not lie below /dev"), std::string::npos) << m_err.str();
-  EXPECT_EQ(Run({script, "/dev/shm"}), kExitPortRefused);
-  EXPECT_NE(m_err.str().find("not a character device"), std::string::npos) << m_err.str();
+  for (const char* folder : {"/dev/shm", "/dev/pts", "/dev/mqueue"}) {
+    std::error_code ignored;
+    if (!fs::is_directory(folder, ignored) || fs::is_symlink(folder, ignored)) continue;
+    EXPECT_EQ(Run({script, folder}), kExitPortRefused);
+    EXPECT_NE(m_err.str().find("not a character device"), std::string::npos) << m_err.str();
+    break;
+  }
   EXPECT_EQ(Run({script, "/dev/no-such-printer"}), kExitPortRefused);
   EXPECT_EQ(FilesInPrintDir(), 0u);
 }
