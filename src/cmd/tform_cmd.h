@@ -1,0 +1,71 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cmd/reports.h"
+#include "core/application_control.h"
+#include "core/configuration.h"
+#include "core/working_state.h"
+#include "db/database.h"
+#include "invoice/print_journal.h"
+#include "platform/clock.h"
+#include "sdc/tform_common.h"
+
+namespace telvano::cmd {
+
+// Texts of the response lines.
+inline constexpr const char* kActiveText = "ACTIVE/AKTIVAN";
+inline constexpr const char* kConnectionErrorText = "Connection error / Greška pri povezivanju";
+inline constexpr const char* kNoSuchInvoiceText = "Ne postoji takav račun u bazi!";
+inline constexpr const char* kUnknownCommandText = "Unknown command";
+// The error line of a command line that lacks the comma and parameter (for example "HELLO-TELVANO" or an
+// empty line). It ends the file like any other failure.
+inline constexpr const char* kLineWithoutParameterText =
+    "Command and parameter expected (COMMAND,PARAMETER) / Očekuju se komanda i parametar (KOMANDA,PARAMETAR)";
+
+// The command files of the POS: CMD_*.csv in InputDir, one command per line, answered by one response file
+// OutputDir/<name without ".csv">_resp.txt (UTF-8 without byte-order mark, CR LF).
+class TFormCmd {
+ public:
+  TFormCmd(const core::Configuration& configuration, const core::WorkingState& workingState,
+           db::Database& database, sdc::TFormCommon& common, invoice::ReceiptPrinter& printer,
+           core::ApplicationControl& application, platform::Clock& clock);
+
+  // Runs the command file `bareName` (no folder) of InputDir line by line. The first failing line ends the
+  // file with its error text as the last response line; the command file is then deleted and the response
+  // written all the same. STOP-TELVANO deletes the file, writes the stop notice, asks the program to end and
+  // answers nothing. Raises only when the response file itself cannot be written.
+  void ProcessCmdFile(const std::string& bareName);
+
+  // The response file's name for a command file's name: "CMD_0001.csv" gives "CMD_0001_resp.txt".
+  static std::string ResponseFileName(const std::string& bareName);
+
+ private:
+  using Fields = std::vector<std::string>;
+  using Response = std::vector<Fields>;
+
+  // Runs one command; returns false for STOP-TELVANO (nothing after it runs and nothing is answered).
+  bool RunLine(const std::string& line, const std::string& inputPath, Response& response);
+  void RunCommand(const std::string& command, const std::string& parameter, Response& response);
+
+  Fields HelloPfr();
+  void GetTaxGroups(const std::string& parameter, Response& response);
+  void GetBusinessUnit(Response& response);
+  void GetProcessor(Response& response);
+  void Reprint(const std::string& parameter, Response& response);
+  void StopTelvano(const std::string& inputPath);
+  std::string TimeStamp() const;
+  void WriteResponse(const std::string& path, const Response& response) const;
+
+  const core::Configuration& m_configuration;
+  const core::WorkingState& m_workingState;
+  db::Database& m_database;
+  sdc::TFormCommon& m_common;
+  invoice::ReceiptPrinter& m_printer;
+  core::ApplicationControl& m_application;
+  platform::Clock& m_clock;
+  Reports m_reports;
+};
+
+}  // namespace telvano::cmd
