@@ -1,0 +1,103 @@
+#include "invoice/response_processor.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+
+#include "core/text_utils.h"
+#include "db/settings.h"
+#include "sdc/tax_labels.h"
+
+namespace telvano::invoice {
+
+using db::Param;
+using db::SqlValue;
+
+ResponseProcessor::ResponseProcessor(const core::Configuration& configuration, db::Database& database,
+                                     ResultFileWriter& writer)
+    : m_configuration(configuration), m_database(database), m_writer(writer) {}
+
+void ResponseProcessor::ProcessResponse(const std::string& uuid, int printerModel, const std::string& printerPort,
+                                        const db::Decimal& changeAmount, bool signatureLine, bool taxLabelCodes,
+                                        bool oneTransaction, const std::string& baseName) {
+  const TSdcResponse response = ParseSdcResponse(ReadWholeFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json"));
+  UpdateMrc(response.mrc);
+
+  std::string base;
+  std::string requestNumber;
+  std::string itType;
+  if (const auto row = m_database.QueryFirst(
+          "select ext_filename, invoice_number, invoice_type||transaction_type itType from inv_request "
+          "where inv_uuid=?",
+          {Param(uuid)})) {
+    base = BaseName((*row)["ext_filename"].AsString());
+    requestNumber = (*row)["invoice_number"].AsString();
+    itType = (*row)["itType"].AsString();
+  }
+
+  if (!baseName.empty()) base = baseName;
+
+  std::optional<db::Database::Transaction> transaction;
+  if (oneTransaction) transaction.emplace(m_database);
+  StoreResponse(uuid, response, requestNumber, itType);
+  m_writer.WriteResultFiles(response, uuid, base, printerModel, printerPort, changeAmount, signatureLine,
+                            taxLabelCodes);
+  if (transaction) transaction->Commit();
+}
+
+void ResponseProcessor::StoreResponse(const std::string& uuid, const TSdcResponse& r,
+                                      const std::string& requestNumber, const std::string& itType) {
+  const std::string sdcDate = r.SdcDate();
+  m_database.Execute(
+      "insert into inv_response(  inv_uuid, requested_by, signed_by, sdc_date_time, invoice_counter, "
+      "invoice_counter_extension, invoice_number, verification_url, total_counter, transaction_type_counter, "
+      "total_amount, business_name, location_name, address, tin, district, tax_group_revision, mrc, messages, "
+      "sdc_date, esir_version, it_type ) values( ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? )",
+      {Param(uuid), SqlValue(r.requestedBy), SqlValue(r.signedBy), SqlValue(r.sdcDateTime),
+       SqlValue(r.invoiceCounter), SqlValue(r.invoiceCounterExtension), SqlValue(r.invoiceNumber),
+       SqlValue(r.verificationUrl), SqlValue(RenderInteger(r.totalCounter)),
+       SqlValue(RenderInteger(r.transactionTypeCounter)), SqlValue(RenderDecimal(r.totalAmount)),
+       SqlValue(core::Utf8Prefix(r.businessName, 50)), SqlValue(core::Utf8Prefix(r.locationName, 50)),
+       SqlValue(core::Utf8Prefix(r.address, 50)), SqlValue(r.tin), SqlValue(core::Utf8Prefix(r.district, 50)),
+       SqlValue(RenderInteger(r.taxGroupRevision)), SqlValue(r.mrc), SqlValue(r.messages), SqlValue(sdcDate),
+       Param(requestNumber), Param(itType)});
+
+  for (const TSdcTaxItem& item : r.taxItems) {
+    m_database.Execute(
+        "insert into inv_tax_items(  inv_uuid, group_id, label, rate, category_type, category_name, amount, "
+        "sdc_date_time, invoice_number, sdc_date, requested_by, signed_by, it_type, label_cyr ) "
+        "values( ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? )",
+        {Param(uuid), SqlValue(RenderInteger(r.taxGroupRevision)), SqlValue(item.label),
+         SqlValue(RenderDecimal(item.rate)), SqlValue(RenderInteger(item.categoryType)), SqlValue(item.categoryName),
+         SqlValue(RenderDecimal(item.amount)), SqlValue(r.sdcDateTime), SqlValue(r.invoiceNumber), SqlValue(sdcDate),
+         SqlValue(r.requestedBy), SqlValue(r.signedBy), Param(itType),
+         SqlValue(sdc::TaxLabelLettersToCodes(item.label))});
+  }
+
+  m_database.Execute("update inv_request   set sdc_date=? where inv_uuid=?", {SqlValue(sdcDate), Param(uuid)});
+  const std::vector<Param> stamp = {SqlValue(r.sdcDateTime), SqlValue(r.invoiceNumber), SqlValue(sdcDate),
+                                    SqlValue(r.requestedBy),  SqlValue(r.signedBy),      Param(uuid)};
+  m_database.Execute(
+      "update inv_sale_items   set sdc_date_time=?,       invoice_number=?,       sdc_date=?,       "
+      "requested_by=?,       signed_by=? where inv_uuid=?",
+      stamp);
+  m_database.Execute(
+      "update inv_pay_items   set sdc_date_time=?,       invoice_number=?,       sdc_date=?,       "
+      "requested_by=?,       signed_by=? where inv_uuid=?",
+      stamp);
+}
+
+void ResponseProcessor::UpdateMrc(const std::string& mrc) {
+  if (db::ReadSetting(m_database, "SDC_MRC") != mrc) db::WriteSetting(m_database, "SDC_MRC", mrc);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("Ne mogu da pročitam fajl / Cannot read file: " + path);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw std::runtime_error("Ne mogu da pročitam fajl / Cannot read file: " + path);
+  return bytes;
+}
+
+}  // namespace telvano::invoice

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/configuration.h"
+#include "invoice/print_journal.h"
+#include "invoice/sdc_response.h"
+#include "platform/clock.h"
+
+namespace telvano::invoice {
+
+// Writes the files through which the POS learns the outcome of an invoice, all in OutputDir and named after
+// the base name of the POS's input file. The POS reads a file once it is complete.
+class ResultFileWriter {
+ public:
+  ResultFileWriter(const core::Configuration& configuration, platform::Clock& clock, ReceiptPrinter& printer);
+
+  // <base>_journal.txt (when there is a journal), <base>_vurl.txt, the receipt print for printer models 0 to 4,
+  // <base>_qrcode.gif (when there is a QR code) and <base>_basic.csv, in this order. Raises on a file that
+  // cannot be written and on a failed print; files written before stay.
+  void WriteResultFiles(const TSdcResponse& response, const std::string& uuid, const std::string& base,
+                        int printerModel, const std::string& printerPort, const db::Decimal& changeAmount,
+                        bool signatureLine, bool taxLabelCodes);
+
+  // <base>_err.txt with a byte-order mark: the local time "yyyy-mm-dd hh:nn:ss", then the failure text.
+  void WriteErrorFile(const std::string& inputFileName, const std::string& failureText);
+
+ private:
+  std::string OutputPath(const std::string& base, const char* suffix) const;
+
+  const core::Configuration& m_configuration;
+  platform::Clock& m_clock;
+  ReceiptPrinter& m_printer;
+};
+
+// The file name without its last dot and what follows (a name without a dot stays whole).
+std::string BaseName(const std::string& fileName);
+
+// The text of <base>_basic.csv: BLOCK_TAXES, BLOCK_INVOICE and BLOCK_TAXPAYER, lines ending in CR LF.
+std::string BuildBasicCsv(const TSdcResponse& response, bool taxLabelCodes);
+
+// One field of a written CSV line: in double quotes (inner ones doubled) when it holds a double quote, a comma,
+// a space or a control character (codes 1 to 31); bare otherwise.
+std::string QuoteCsvField(std::string_view field);
+
+// Standard Base64 decoded; characters outside the alphabet (line breaks, blanks) are skipped, "=" ends it.
+std::string DecodeBase64(std::string_view text);
+
+// Writes `bytes` to `path`, replacing a file of that name; raises std::runtime_error when it cannot.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+}  // namespace telvano::invoice
