@@ -91,6 +91,8 @@ TEST(NumberText, FormatFixedRoundsLikeACashier) {
   EXPECT_EQ(FormatFixed(0, 2), "0.00");
   EXPECT_EQ(FormatFixed(1e20, 1), "100000000000000000000.0");
   EXPECT_EQ(FormatFixed(12.3456, 0), "12");
+  EXPECT_EQ(FormatFixed(db::Decimal{1005, 3}, 2), "1.01");  // exact decimals never pass through double
+  EXPECT_EQ(FormatFixed(db::Decimal{-25, 1}, 0), "-3");
   EXPECT_EQ(FormatShortest(0.1), "0.1");
   EXPECT_EQ(FormatShortest(100.0), "100");
 }
