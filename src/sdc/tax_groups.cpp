@@ -1,6 +1,7 @@
 #include "sdc/tax_groups.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -46,7 +47,12 @@ const Json& ArrayMember(const Json& object, const char* name, const char* owner)
 std::string IntegerMember(const Json& object, const char* name) {
   const auto found = object.find(name);
   if (found != object.end()) {
-    if (found->is_number_integer()) return std::to_string(found->get<std::int64_t>());
+    if (found->is_number_unsigned()) {
+      const auto value = found->get<std::uint64_t>();
+      if (value <= static_cast<std::uint64_t>(INT64_MAX)) return std::to_string(value);
+    } else if (found->is_number_integer()) {
+      return std::to_string(found->get<std::int64_t>());
+    }
     if (found->is_string()) {
       const std::string& text = found->get_ref<const std::string&>();
       std::int64_t value = 0;

@@ -178,6 +178,9 @@ TEST_F(TaxGroupsTest, FailedRequestOrUnreadableAnswerChangesNothing) {
       R"("taxCategories":[{"name":"VAT","categoryType":0,"orderId":1,"taxRates":[{"rate":20,"label":"А"}]}]}]})",
       R"({"allTaxRates":[{"validFrom":"2025-01-01T00:00:00","groupId":6,"taxCategories":[{"name":"VAT",)"
       R"("categoryType":0,"orderId":1.5,"taxRates":[{"rate":20,"label":"А"}]}]}]})",
+      R"({"allTaxRates":[{"validFrom":"2025-01-01T00:00:00","groupId":18446744073709551615,"taxCategories":[)"
+      R"({"name":"VAT","categoryType":0,"orderId":1,"taxRates":[{"rate":20,"label":"А"}]}]}]})",
+      R"({"allTaxRates":[{"validFrom":"2025-01-01T00:00:00","groupId":6,"taxCategories":[{"name":"VAT"}]}]})",
   };
   for (const char* answer : unreadable) {
     processor.Answer(kStatus, 200, answer);
