@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
@@ -185,6 +186,7 @@ struct PfrSimulator::Impl {
 
   std::unique_ptr<httplib::Server> server;
   std::thread listener;
+  std::atomic<bool> listenReturned = false;
   int port = -1;
 
   mutable std::mutex mutex;  // guards everything below
@@ -535,6 +537,7 @@ void PfrSimulator::Start() {
     throw std::runtime_error("cannot listen on " + impl.options.host + ":" + std::to_string(impl.options.port));
   }
   impl.port = port;
+  impl.listenReturned = false;
   {
     std::lock_guard lock(impl.mutex);
     impl.stopping = false;
@@ -547,7 +550,11 @@ void PfrSimulator::Start() {
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     impl.server->listen_after_bind();
+    impl.listenReturned = true;
   });
+  // stop() only reaches a server that is already in its accept loop: wait for it, or a Stop() right after
+  // Start() would leave the loop running for ever.
+  while (!impl.server->is_running() && !impl.listenReturned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void PfrSimulator::Stop() {

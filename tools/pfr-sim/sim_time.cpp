@@ -89,13 +89,17 @@ std::string SimTime::IsoWithOffset(TimePoint when) const {
   const year_month_day date(day);
   const hh_mm_ss time(floor<nanoseconds>(local - day));
   const auto ticks = duration_cast<nanoseconds>(time.subseconds()).count() / 100;  // 100 ns ticks
-  char fraction[8];
-  std::snprintf(fraction, sizeof fraction, "%07lld", static_cast<long long>(ticks));
+  // Seven digits of 100 ns without trailing zeros, and no point at all for a whole second.
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%07lld", static_cast<long long>(ticks));
+  std::string fraction = digits;
+  fraction.erase(fraction.find_last_not_of('0') + 1);
+  if (!fraction.empty()) fraction.insert(0, ".");
   const int absolute = offset < 0 ? -offset : offset;
   return std::to_string(static_cast<int>(date.year())) + "-" + TwoDigits(static_cast<unsigned>(date.month())) + "-" +
          TwoDigits(static_cast<unsigned>(date.day())) + "T" + TwoDigits(static_cast<unsigned>(time.hours().count())) +
          ":" + TwoDigits(static_cast<unsigned>(time.minutes().count())) + ":" +
-         TwoDigits(static_cast<unsigned>(time.seconds().count())) + "." + fraction + (offset < 0 ? "-" : "+") +
+         TwoDigits(static_cast<unsigned>(time.seconds().count())) + fraction + (offset < 0 ? "-" : "+") +
          TwoDigits(static_cast<unsigned>(absolute / 60)) + ":" + TwoDigits(static_cast<unsigned>(absolute % 60));
 }
 

@@ -15,7 +15,8 @@ class SimTime {
   explicit SimTime(std::optional<int> fixedOffsetMinutes = std::nullopt);
 
   int OffsetMinutes(TimePoint when) const;
-  // "2023-06-06T13:21:15.5042820+02:00": local time, seven fractional digits, offset.
+  // "2023-06-06T13:21:15.504282+02:00": local time, up to seven fractional digits (trailing zeros dropped),
+  // UTC offset.
   std::string IsoWithOffset(TimePoint when) const;
   // "06.06.2023. 13:21:15": the receipt's date and time, hour not zero-padded.
   std::string ReceiptText(TimePoint when) const;
