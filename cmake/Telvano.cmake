@@ -29,6 +29,10 @@ function(telvano_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} telvano_test_support GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}"
-                       ENVIRONMENT "TELVANO_BUILD_DIR=${PROJECT_BINARY_DIR};TELVANO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  # gtest_discover_tests splits every list value into separate words, so a test gets one label (the
+  # given labels joined by "-", which `ctest -L <any of them>` still matches) and one environment value.
+  # Tests find the source and build folders through tests/support/test_paths.h instead.
+  string(REPLACE ";" "-" label "${ARG_LABELS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "${label}" ENVIRONMENT "TELVANO_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
