@@ -4,5 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
+export TELVANO_SOURCE_DIR="$PWD"
 cd "${BUILD_DIR:-build}"
 ctest --output-on-failure -j"$(nproc)" --timeout 300
