@@ -18,9 +18,7 @@ bool InvoiceStorage::IsStored(const std::string& extFilename) {
 }
 
 std::size_t InvoiceStorage::StoreInvoice(const std::string& uuid, const InvoiceFileName& name,
-                                         const ParsedInvoice& parsed, bool taxLabelCodes, bool oneTransaction) {
-  std::optional<db::Database::Transaction> transaction;
-  if (oneTransaction) transaction.emplace(m_database);
+                                         const ParsedInvoice& parsed, bool taxLabelCodes) {
   InsertRequest(uuid, name, parsed.others);
   const std::string cashier = parsed.others.Value("cashier");
   const std::string itType = name.ItType();
@@ -30,7 +28,6 @@ std::size_t InvoiceStorage::StoreInvoice(const std::string& uuid, const InvoiceF
   for (std::size_t i = 0; i < parsed.paymentLines.size(); ++i) {
     InsertPayItem(uuid, i, SplitFields(parsed.paymentLines[i]), cashier, itType);
   }
-  if (transaction) transaction->Commit();
   return parsed.itemLines.size();
 }
 

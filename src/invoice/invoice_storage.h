@@ -19,10 +19,10 @@ class InvoiceStorage {
   bool IsStored(const std::string& extFilename);
 
   // Stores the header row, one row per item line (row_num from 0) and one per payment line. Returns the
-  // number of item rows. When `oneTransaction` is set the rows are committed together, so a failure leaves
-  // none of them behind; otherwise every insert commits on its own (the rollback then removes them).
+  // number of item rows. Outside a transaction every insert commits on its own (RollbackInvoice then removes
+  // what a failure left).
   std::size_t StoreInvoice(const std::string& uuid, const InvoiceFileName& name, const ParsedInvoice& parsed,
-                           bool taxLabelCodes, bool oneTransaction);
+                           bool taxLabelCodes);
 
   // Deletes every row of the invoice from the five invoice tables.
   void RollbackInvoice(const std::string& uuid);

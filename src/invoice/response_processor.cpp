@@ -22,6 +22,10 @@ void ResponseProcessor::ProcessResponse(const std::string& uuid, int printerMode
                                         const db::Decimal& changeAmount, bool signatureLine, bool taxLabelCodes,
                                         bool oneTransaction, const std::string& baseName) {
   const TSdcResponse response = ParseSdcResponse(ReadWholeFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json"));
+  // With forced writes every commit waits for the disk; one commit for the whole answer keeps it fast. A
+  // failure rolls the answer's rows back before the caller's undo runs.
+  std::optional<db::Database::Transaction> transaction;
+  if (oneTransaction) transaction.emplace(m_database);
   UpdateMrc(response.mrc);
 
   std::string base;
@@ -38,8 +42,6 @@ void ResponseProcessor::ProcessResponse(const std::string& uuid, int printerMode
 
   if (!baseName.empty()) base = baseName;
 
-  std::optional<db::Database::Transaction> transaction;
-  if (oneTransaction) transaction.emplace(m_database);
   StoreResponse(uuid, response, requestNumber, itType);
   m_writer.WriteResultFiles(response, uuid, base, printerModel, printerPort, changeAmount, signatureLine,
                             taxLabelCodes);

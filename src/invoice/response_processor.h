@@ -18,7 +18,7 @@ class ResponseProcessor {
 
   // Reads ArchiveDir/<uuid>_resp.json and processes it. Raises on a missing or unreadable answer, an answer
   // without taxItems, a failed statement or a result file that cannot be written. With `oneTransaction` the
-  // rows of the answer are committed together after the result files were written.
+  // settings and rows of the answer are committed together after the result files were written.
   // The result files are named after `baseName`; when it is empty, after the stored ext_filename (which is
   // upper-cased, while a case-sensitive file system needs the POS's own spelling to be found again).
   void ProcessResponse(const std::string& uuid, int printerModel, const std::string& printerPort,

@@ -1,6 +1,7 @@
 #include "invoice/tform_invoice.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "core/message_table.h"
@@ -54,6 +55,11 @@ void TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
 
 void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
   const InvoiceFileName name = CheckInvoiceFileName(fileName, m_lists);
+  // Grouped: the duplicate check, the rows and the reading of the request share one transaction, committed
+  // before anything is sent; a failure before that point leaves no row (the transaction ends as this
+  // function unwinds, before the undo of the failure path runs).
+  std::optional<db::Database::Transaction> transaction;
+  if (m_groupedStores) transaction.emplace(m_database);
   if (m_storage.IsStored(name.extFilename)) throw InvoiceError(kMessageDuplicate);
 
   std::vector<std::string> lines;
@@ -67,12 +73,16 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
     lines.clear();
     options = ReadInvoiceOptions(parsed.others);
     attempt.uuid = NewInvoiceUuid();
-    itemCount = m_storage.StoreInvoice(attempt.uuid, name, parsed, options.taxLabelCodes, m_groupedStores);
+    itemCount = m_storage.StoreInvoice(attempt.uuid, name, parsed, options.taxLabelCodes);
   }
   attempt.keepJson = options.keepJson;
 
+  const std::string request = BuildInvoiceRequest(m_database, attempt.uuid, m_lists);
+  if (transaction) transaction->Commit();
+  transaction.reset();
+
   const std::string requestName = attempt.uuid + "_req.json";
-  WriteWholeFile(ArchivePath(requestName), BuildInvoiceRequest(m_database, attempt.uuid, m_lists) + kCrLf);
+  WriteWholeFile(ArchivePath(requestName), request + kCrLf);
   attempt.requestWritten = true;
 
   m_http.CallWorking(sdc::kOpInvoices, requestName, attempt.uuid);
