@@ -66,6 +66,8 @@ void TFormCmd::ProcessCmdFile(const std::string& bareName) {
     }
   } catch (const std::exception& error) {
     response.push_back({error.what()});
+  } catch (...) {
+    response.push_back({kUnknownFailureText});
   }
   // The file goes first, so a response the POS finds always belongs to a command file that is done with.
   std::error_code ignored;

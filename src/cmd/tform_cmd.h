@@ -23,6 +23,8 @@ inline constexpr const char* kUnknownCommandText = "Unknown command";
 // empty line). It ends the file like any other failure.
 inline constexpr const char* kLineWithoutParameterText =
     "Command and parameter expected (COMMAND,PARAMETER) / Očekuju se komanda i parametar (KOMANDA,PARAMETAR)";
+// The error line of a failure that carries no text of its own.
+inline constexpr const char* kUnknownFailureText = "Unknown error / Nepoznata greška";
 
 // The command files of the POS: CMD_*.csv in InputDir, one command per line, answered by one response file
 // OutputDir/<name without ".csv">_resp.txt (UTF-8 without byte-order mark, CR LF).
