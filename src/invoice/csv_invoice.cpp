@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/text_utils.h"
 #include "invoice/csv_text.h"
 #include "invoice/invoice_error.h"
 
@@ -51,7 +52,8 @@ InvoiceFileName CheckInvoiceFileName(const std::string& fileName, const InvoiceV
   }
   result.invoiceType = invoiceType;
   result.transactionType = transactionType;
-  result.extFilename = AsciiUpper(fileName);
+  // Full Unicode upper-casing: "inv_ns_čaj.csv" and "INV_NS_ČAJ.CSV" are one invoice.
+  result.extFilename = core::UpperCaseUnicode(fileName);
   result.hasCsvExtension = dot != std::string::npos && AsciiUpper(fileName.substr(dot)) == ".CSV";
   return result;
 }

@@ -83,6 +83,7 @@ TEST(InvoiceFileName, ChecksInTheirOrder) {
   EXPECT_EQ(name.ItType(), "NS");
   EXPECT_TRUE(name.hasCsvExtension);
   EXPECT_FALSE(CheckInvoiceFileName("INV_AR_7.txt", lists).hasCsvExtension);
+  EXPECT_EQ(CheckInvoiceFileName("inv_ps_čaj.Csv", lists).extFilename, "INV_PS_ČAJ.CSV");
 }
 
 const Fields kGoodFile = {"BLOCK_ITEMS", ",TestArtikal,1,1,kom,1,Ђ", "e-o-b",        "BLOCK_PAYMENTS",
