@@ -1,0 +1,137 @@
+#include "app/telvano_program.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+#include "db/schema.h"
+#include "db/settings.h"
+#include "invoice/test_invoice.h"
+
+namespace telvano::app {
+
+TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views, bool headless,
+                               StillBeingWrittenProbe stillBeingWritten)
+    : m_clock(clock),
+      m_main(std::move(configuration), clock, views.main, headless),
+      m_log(m_main.Configuration(), clock),
+      m_http(m_main.Configuration(), m_main.WorkingState()),
+      m_common(m_main.Configuration(), m_main.WorkingState(), m_http, m_yellowMsg),
+      m_workingCertificate(m_main.WorkingState(), m_connection, m_yellowMsg),
+      m_login(*this, m_main.WorkingState(), m_yellowMsg),
+      m_yellowMsg(
+          m_main.Configuration(), m_main.WorkingState(), clock, m_log, views.messages,
+          [this] {
+            return db::ReadSetting(Database(), db::kDbVersionKey);
+          },
+          [this] { m_main.EndCompanion(); }),
+      m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }) {
+  TFormMainTELVANO::Modules modules;
+  modules.messages = &m_yellowMsg;
+  modules.services = this;
+  modules.login = &m_login;
+  modules.processCsvInvoice = [this](const std::string& name) { ProcessCsvInvoice(name); };
+  modules.processCmdFile = [this](const std::string& name) { ProcessCmdFile(name); };
+  modules.appendLog = [this](const std::string& text) { AppendLog(text); };
+  modules.stillBeingWritten = std::move(stillBeingWritten);
+  m_main.Attach(std::move(modules));
+}
+
+TelvanoProgram::~TelvanoProgram() {
+  // The modules on the connection go first, then the connection itself.
+  m_cmd.reset();
+  m_taxGroups.reset();
+  m_invoice.reset();
+  if (m_connection) {
+    try {
+      m_connection->Close();
+    } catch (const std::exception&) {
+      // nothing useful can be done about a failing detach at exit
+    }
+  }
+}
+
+db::Database& TelvanoProgram::Database() {
+  if (!m_connection) throw db::DbError("The database is not connected");
+  return *m_connection;
+}
+
+void TelvanoProgram::LoadWorkingCertificate(const std::string& serialOrCommand) {
+  m_workingCertificate.LoadWorkingCertificate(serialOrCommand);
+}
+
+std::string TelvanoProgram::WindowCaption() {
+  return core::WindowCaption(m_main.WorkingState(), m_main.Configuration().ProgramVersion);
+}
+
+void TelvanoProgram::ConnectDatabase() {
+  m_cmd.reset();
+  m_taxGroups.reset();
+  m_invoice.reset();
+  m_connection = core::ConnectDatabase(m_main.Configuration());
+  const core::Configuration& configuration = m_main.Configuration();
+  m_invoice = std::make_unique<invoice::TFormInvoice>(configuration, *m_connection, m_http, m_clock, m_printer);
+  m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
+  m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common, m_printer,
+                                          m_main, m_clock);
+}
+
+void TelvanoProgram::ProbeDatabase() { db::ProbeDatabase(Database()); }
+
+void TelvanoProgram::CheckAndUpgradeSchema() {
+  try {
+    db::CheckAndUpgradeSchema(Database());
+  } catch (const std::exception& error) {
+    AppendLog(error.what());
+    m_yellowMsg.ShowMessageNo(3);
+    throw;
+  }
+}
+
+std::string TelvanoProgram::ReadSetting(const std::string& key) { return db::ReadSetting(Database(), key); }
+
+std::vector<CertificateListRow> TelvanoProgram::ListCertificates() {
+  std::vector<CertificateListRow> rows;
+  for (const db::Row& row :
+       Database().Query("select serial, sub_tin, sub_ou, env_name, ind_lpfr from cert_se order by sub_tin, sub_ou, ind_lpfr")) {
+    rows.push_back({row["serial"].AsString(), row["sub_tin"].AsString(), row["sub_ou"].AsString(),
+                    row["env_name"].AsString(), row["ind_lpfr"].AsString()});
+  }
+  return rows;
+}
+
+void TelvanoProgram::CheckAttention() { m_common.CheckAttention(true); }
+void TelvanoProgram::CheckLpfrStatus() { m_common.CheckLpfrStatus(); }
+std::string TelvanoProgram::GetProcessorUid() { return m_common.GetProcessorUid(); }
+void TelvanoProgram::SendPin() { m_common.SendPin(); }
+void TelvanoProgram::CheckVpfrPac() { m_common.CheckVpfrPac(); }
+
+void TelvanoProgram::LoadTaxGroups() {
+  if (!m_taxGroups) throw db::DbError("The database is not connected");
+  m_taxGroups->LoadTaxGroups();
+}
+
+void TelvanoProgram::CreateTestInvoice() {
+  if (!m_taxGroups) throw db::DbError("The database is not connected");
+  m_taxGroups->LoadCurrentTaxLabels();
+  invoice::CreateTestInvoice(m_main.Configuration(), m_clock, m_taxGroups->CurrentTaxLabels(),
+                             [this](const std::string& name) { ProcessCsvInvoice(name); });
+}
+
+void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
+  if (m_invoice) m_invoice->ProcessCsvInvoice(bareName);
+}
+
+void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {
+  if (m_cmd) m_cmd->ProcessCmdFile(bareName);
+}
+
+void TelvanoProgram::AppendLog(const std::string& text) {
+  try {
+    m_log.AppendLogLine(core::kLogFileName, text);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+  }
+}
+
+}  // namespace telvano::app

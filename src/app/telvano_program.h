@@ -1,0 +1,85 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_view.h"
+#include "app/startup_services.h"
+#include "app/tform_login.h"
+#include "app/tform_main_telvano.h"
+#include "cmd/tform_cmd.h"
+#include "core/configuration.h"
+#include "core/log_writer.h"
+#include "core/tform_yellow_msg.h"
+#include "core/working_certificate.h"
+#include "core/yellow_msg_view.h"
+#include "db/database.h"
+#include "invoice/print_journal.h"
+#include "invoice/tform_invoice.h"
+#include "platform/clock.h"
+#include "sdc/tax_groups.h"
+#include "sdc/tform_common.h"
+#include "sdc/tform_http.h"
+
+namespace telvano::app {
+
+// The whole program without its windows: the long-lived modules created once, in the order of the
+// original (main, common, login, message window, invoice, …, HTTP, commands), wired to each other and to
+// the views the Qt side (or a test) provides. The modules that work on the one database connection
+// (invoice, tax groups, commands) come to life right after the start-up sequence has opened it, because
+// the connection object exists only from then on; they never exist before the first show either way.
+class TelvanoProgram final : public StartupServices {
+ public:
+  struct Views {
+    MainView& main;
+    core::YellowMsgView& messages;
+  };
+
+  TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views, bool headless,
+                 StillBeingWrittenProbe stillBeingWritten);
+  ~TelvanoProgram() override;
+
+  TFormMainTELVANO& Main() { return m_main; }
+  TFormLogin& Login() { return m_login; }
+  core::TFormYellowMsg& YellowMsg() { return m_yellowMsg; }
+  db::Database* Connection() { return m_connection.get(); }
+
+  // StartupServices
+  void LoadWorkingCertificate(const std::string& serialOrCommand) override;
+  std::string WindowCaption() override;
+  void ConnectDatabase() override;
+  void ProbeDatabase() override;
+  void CheckAndUpgradeSchema() override;
+  std::string ReadSetting(const std::string& key) override;
+  std::vector<CertificateListRow> ListCertificates() override;
+  void CheckAttention() override;
+  void CheckLpfrStatus() override;
+  std::string GetProcessorUid() override;
+  void SendPin() override;
+  void CheckVpfrPac() override;
+  void LoadTaxGroups() override;
+  void CreateTestInvoice() override;
+
+ private:
+  db::Database& Database();
+  void ProcessCsvInvoice(const std::string& bareName);
+  void ProcessCmdFile(const std::string& bareName);
+  void AppendLog(const std::string& text);
+
+  platform::Clock& m_clock;
+  TFormMainTELVANO m_main;
+  core::LogWriter m_log;
+  std::unique_ptr<db::Database> m_connection;
+  sdc::TFormHTTP m_http;
+  sdc::TFormCommon m_common;
+  core::WorkingCertificate m_workingCertificate;
+  TFormLogin m_login;
+  core::TFormYellowMsg m_yellowMsg;
+  invoice::JournalPrinter m_printer;
+  std::unique_ptr<invoice::TFormInvoice> m_invoice;
+  std::unique_ptr<sdc::TaxGroups> m_taxGroups;
+  std::unique_ptr<cmd::TFormCmd> m_cmd;
+};
+
+}  // namespace telvano::app

@@ -1,0 +1,215 @@
+#include "e2e_installation.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/secret_hash.h"
+#include "db/database.h"
+#include "db/settings.h"
+#include "support/test_paths.h"
+
+extern char** environ;
+
+namespace telvano::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string TelvanoProgram() { return BuildDir() + "/src/ui/telvano"; }
+
+// TELVANO_E2E_TIME_SCALE stretches every wait (a program under valgrind is many times slower).
+std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
+  const char* scale = std::getenv("TELVANO_E2E_TIME_SCALE");
+  const int factor = scale != nullptr ? std::max(1, std::atoi(scale)) : 1;
+  return limit * factor;
+}
+
+std::unique_ptr<db::Database> Open(const fs::path& path) { return db::Database::Attach({path.string(), "SYSDBA", ""}); }
+
+}  // namespace
+
+std::string SampleInvoice(const std::string& item) {
+  return "BLOCK_ITEMS\r\n," + item + ",10,1,kom,10,Ђ\r\nE-O-B\r\nBLOCK_PAYMENTS\r\nCash,,10\r\nE-O-B\r\n"
+         "BLOCK_OTHERS\r\ncashier,Pera\r\nE-O-B\r\n";
+}
+
+E2eInstallation::E2eInstallation(db::SchemaLevel level) : m_registry(RegistryPath()) {
+  for (const fs::path& folder : {Root() / "App" / "ApplData", Root() / "App" / "Logs", RunTime(), Input(), Output(),
+                                 Archive(), CertificateDir()}) {
+    fs::create_directories(folder);
+  }
+  WriteFileBytes(RegistryPath(), "Appl_Root=" + (Root() / "App").string() + "\nDB_Fullname=" +
+                                     DatabasePath().string() + "\nExchange_Root=" + (Root() / "Exch").string() + "\n");
+  auto database = db::Database::Create({DatabasePath().string(), "SYSDBA", ""});
+  db::CreateSchema(*database, level);
+  db::WriteSetting(*database, "SOFT_SECRET", app::StoredSecretForm(kSoftKey));
+  db::WriteSetting(*database, "LOGIN_SECRET", app::StoredSecretForm(kLoginSecret));
+  database->Close();
+}
+
+E2eInstallation::~E2eInstallation() {
+  if (m_pid > 0) {
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
+  }
+}
+
+void E2eInstallation::AddCertificate(const CertificateRow& row) {
+  auto database = Open(DatabasePath());
+  if (!row.withEnvName) {
+    database->Execute("insert into cert_se (serial, not_after, ind_act, ind_lpfr, sub_tin, sub_ou, srv_url) "
+                      "values (?, '2030-01-01', 'Y', ?, ?, ?, ?)",
+                      {row.serial, std::string(row.lpfr ? "Y" : "N"), row.tin, row.unit, row.url});
+    database->Close();
+    return;
+  }
+  database->Execute(
+      "insert into cert_se (serial, not_after, ind_act, ind_lpfr, sub_tin, sub_ou, srv_url, env_name) "
+      "values (?, ?, 'Y', ?, ?, ?, ?, ?)",
+      {row.serial, std::string("2030-01-01"), std::string(row.lpfr ? "Y" : "N"), row.tin, row.unit, row.url,
+       row.envName});
+  database->Close();
+}
+
+void E2eInstallation::SetSetting(const std::string& key, const std::string& value) {
+  auto database = Open(DatabasePath());
+  db::WriteSetting(*database, key, value);
+  database->Close();
+}
+
+std::string E2eInstallation::StoredDbVersion() const {
+  auto database = Open(DatabasePath());
+  const std::string version = db::ReadSetting(*database, db::kDbVersionKey);
+  database->Close();
+  return version;
+}
+
+pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs::path& stderrFile) const {
+  // TELVANO_E2E_WRAPPER runs the program under a checker, e.g. "valgrind --error-exitcode=99 --log-file=F".
+  std::vector<std::string> words;
+  if (const char* wrapper = std::getenv("TELVANO_E2E_WRAPPER"); wrapper != nullptr) {
+    std::istringstream in(wrapper);
+    for (std::string word; in >> word;) words.push_back(word);
+  }
+  words.push_back(TelvanoProgram());
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+    environment.push_back(text);
+  }
+  environment.push_back("TELVANO_REGISTRY=" + m_registry.string());
+  environment.push_back("TELVANO_HEADLESS=1");
+  environment.push_back("TELVANO_LOCK_DIR=" + Root().string());
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int result = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (result != 0) ADD_FAILURE() << "cannot start " << argv[0] << ": " << result;
+  return result == 0 ? pid : -1;
+}
+
+void E2eInstallation::Start(const std::vector<std::string>& arguments) {
+  m_pid = Spawn(arguments, Root() / "stderr.txt");
+}
+
+int E2eInstallation::RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) {
+  const pid_t pid = Spawn(arguments, Root() / "stderr-second.txt");
+  const auto deadline = std::chrono::steady_clock::now() + Scaled(limit);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      ADD_FAILURE() << "the second instance did not end within " << limit.count() << " ms";
+      return -1;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int E2eInstallation::WaitForExit(std::chrono::milliseconds limit) {
+  if (m_pid <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + Scaled(limit);
+  int status = 0;
+  while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(m_pid, SIGKILL);
+      ::waitpid(m_pid, &status, 0);
+      m_pid = -1;
+      ADD_FAILURE() << "telvano did not end within " << limit.count() << " ms; stderr:\n" << StderrText();
+      return -1;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  m_pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool E2eInstallation::Running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+bool E2eInstallation::WaitForFile(const fs::path& path, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + Scaled(limit);
+  std::error_code error;
+  while (!(fs::exists(path, error) && fs::file_size(path, error) > 0)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+std::string E2eInstallation::WaitForStartInfo(std::chrono::milliseconds limit) {
+  const fs::path file = Output() / "start_info.txt";
+  if (!WaitForFile(file, limit)) {
+    ADD_FAILURE() << "no start_info.txt within " << limit.count() << " ms; stderr:\n" << StderrText();
+    return {};
+  }
+  std::string text = ReadFileBytes(file);
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") text.resize(text.size() - 2);
+  return text;
+}
+
+void E2eInstallation::Drop(const std::string& name, const std::string& bytes) const {
+  // Written under a hidden name and renamed, as a careful POS does, so the poller never sees half a file.
+  const fs::path hidden = Input() / ("." + name);
+  WriteFileBytes(hidden, bytes);
+  fs::rename(hidden, Input() / name);
+}
+
+std::string E2eInstallation::Log() const {
+  const fs::path file = Root() / "App" / "Logs" / "TELVANO_log.txt";
+  return fs::exists(file) ? ReadFileBytes(file) : std::string();
+}
+
+std::string E2eInstallation::StderrText() const {
+  const fs::path file = Root() / "stderr.txt";
+  return fs::exists(file) ? ReadFileBytes(file) : std::string();
+}
+
+}  // namespace telvano::testing

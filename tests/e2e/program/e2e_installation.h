@@ -1,0 +1,80 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/schema.h"
+#include "support/temp_dir.h"
+
+namespace telvano::testing {
+
+// A certificate row of the installation's cert_se.
+struct CertificateRow {
+  std::string serial;
+  std::string url;
+  bool lpfr = true;
+  std::string tin = "111911206";
+  std::string unit = "PJ00001 Centar";
+  std::string envName = "СУФ Развој";
+  bool withEnvName = true;  // a database below 10.14 has no env_name column yet
+};
+
+// A complete installation in a temporary folder (program folders, exchange tree, database with secrets and
+// certificates, configuration file) and the real `telvano` program started on it, headless, as a POS starts it.
+class E2eInstallation {
+ public:
+  static constexpr const char* kSoftKey = "kasa-soft";
+  static constexpr const char* kLoginSecret = "operater";
+
+  explicit E2eInstallation(db::SchemaLevel level = db::SchemaLevel::Ddl10_16);
+  ~E2eInstallation();
+
+  void AddCertificate(const CertificateRow& row);
+  void SetSetting(const std::string& key, const std::string& value);
+
+  // Starts telvano with `arguments`; its stderr goes to StderrText().
+  void Start(const std::vector<std::string>& arguments);
+  // Starts one more telvano on the same installation and waits for it to end; returns its exit code.
+  int RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit);
+  // Waits for the program to end (fails the test after `limit`, then kills it); returns its exit code.
+  int WaitForExit(std::chrono::milliseconds limit);
+  bool Running();
+
+  // Waits until `path` exists (and is not empty); false after `limit`.
+  static bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds limit);
+  // Waits for start_info.txt and returns its line (BOM and CR LF removed); "" after the limit.
+  std::string WaitForStartInfo(std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+  void Drop(const std::string& name, const std::string& bytes) const;
+
+  std::filesystem::path Root() const { return m_root.Path(); }
+  std::filesystem::path Input() const { return m_root.Path() / "Exch" / "SDC_Inp"; }
+  std::filesystem::path Output() const { return m_root.Path() / "Exch" / "SDC_Out"; }
+  std::filesystem::path Archive() const { return m_root.Path() / "Exch" / "Archive"; }
+  std::filesystem::path CertificateDir() const { return m_root.Path() / "Data" / "Certificate"; }
+  std::filesystem::path RunTime() const { return m_root.Path() / "App" / "RunTime"; }
+  std::filesystem::path DatabasePath() const { return m_root.Path() / "Data" / "TELVANO.FDB"; }
+  std::filesystem::path RegistryPath() const { return m_root.Path() / "TELVANO.conf"; }
+  std::string Log() const;
+  std::string StderrText() const;
+  void SetRegistryPath(std::filesystem::path path) { m_registry = std::move(path); }
+  // The DB_VERSION mark as stored (the program must have ended).
+  std::string StoredDbVersion() const;
+
+ private:
+  pid_t Spawn(const std::vector<std::string>& arguments, const std::filesystem::path& stderrFile) const;
+
+  TempDir m_root;
+  std::filesystem::path m_registry;
+  pid_t m_pid = -1;
+};
+
+// A one-item normal sale: Kafa 10 × 1 under label Ђ, paid cash.
+std::string SampleInvoice(const std::string& item = "Kafa");
+
+}  // namespace telvano::testing
