@@ -106,3 +106,26 @@ TEST_F(ReportsRoadTest, SingleInvoicesInCounterOrder) {
 
 }  // namespace
 }  // namespace telvano::cmd
+
+namespace telvano::cmd {
+namespace {
+
+// The tax groups as the processor published them (loaded when the road was set up), ordered by group and by
+// the chosen label column.
+TEST_F(ReportsRoadTest, TaxGroupsAsTheProcessorPublishedThem) {
+  const std::string group6Codes =
+      "6,01,0,0,\"Није у ПДВ\",3,2024-01-01T00:00:00Z\r\n"
+      "6,04,0,0,\"Без ПДВ\",4,2024-01-01T00:00:00Z\r\n"
+      "6,06,20,0,О-ПДВ,1,2024-01-01T00:00:00Z\r\n"
+      "6,07,10,0,П-ПДВ,2,2024-01-01T00:00:00Z\r\n";
+  const std::string codes = Report("CMD_G1.csv", "GET-TAXGROUPS,1\r\n");
+  EXPECT_TRUE(codes.starts_with(group6Codes)) << codes;
+  EXPECT_TRUE(codes.ends_with("7,08,19,0,ПДВ-Ж,5,2099-01-01T00:00:00Z\r\n")) << codes;
+  const std::string letters = Report("CMD_G0.csv", "GET-TAXGROUPS,0\r\n");
+  // With letters the rows are ordered by the letters themselves: Ђ (U+0402) sorts before А (U+0410).
+  EXPECT_TRUE(letters.starts_with("6,Ђ,20,0,О-ПДВ,1,2024-01-01T00:00:00Z\r\n6,А,0,0,\"Није у ПДВ\",3,")) << letters;
+  EXPECT_TRUE(letters.ends_with("7,Ж,19,0,ПДВ-Ж,5,2099-01-01T00:00:00Z\r\n")) << letters;
+}
+
+}  // namespace
+}  // namespace telvano::cmd
