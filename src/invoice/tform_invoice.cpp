@@ -64,6 +64,12 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
 
   std::vector<std::string> lines;
   if (name.hasCsvExtension) {
+    // Opening a FIFO or device would block the one thread of the program; only plain files are read.
+    std::error_code error;
+    if (std::filesystem::exists(InputPath(fileName), error) &&
+        !std::filesystem::is_regular_file(InputPath(fileName), error)) {
+      throw InvoiceError("Nije običan fajl / Not a regular file: " + fileName);
+    }
     lines = SplitInvoiceLines(DecodeInvoiceText(ReadWholeFile(InputPath(fileName)), m_configuration.CodePage));
   }
   std::size_t itemCount = 0;

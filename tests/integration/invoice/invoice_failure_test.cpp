@@ -1,6 +1,8 @@
 // Every failure leaves no rows, moves the POS file to the archive and tells the POS why in <base>_err.txt.
 #include "invoice_fixture.h"
 
+#include <sys/stat.h>
+
 namespace telvano::invoice::testing {
 namespace {
 
@@ -168,6 +170,10 @@ TEST_F(InvoiceFailure, OddFilesFailCleanly) {
   // NUL bytes inside a field travel as data: the processor refuses or signs, nothing crashes.
   Process("INV_NS_nul.csv", InvoiceFile({std::string(",Ka\0fa,10,1,kom,10,Ђ", 20)}, {"Cash,,10"}, {}));
   EXPECT_NE(Exists(Output("INV_NS_nul_basic.csv")), Exists(Output("INV_NS_nul_err.txt")));
+  // A FIFO in the input folder is never opened (that would block until someone writes into it).
+  ASSERT_EQ(::mkfifo(Input("INV_NS_fifo.csv").c_str(), 0600), 0);
+  m_invoice->ProcessCsvInvoice("INV_NS_fifo.csv");
+  EXPECT_EQ(ErrorText("INV_NS_fifo"), "Nije običan fajl / Not a regular file: INV_NS_fifo.csv");
   // A missing input file.
   m_invoice->ProcessCsvInvoice("INV_NS_gone.csv");
   EXPECT_NE(ErrorText("INV_NS_gone").find("INV_NS_gone.csv"), std::string::npos);
