@@ -47,8 +47,11 @@ std::optional<std::string> FirstWaitingFile(const std::string& inputDir, const S
     if (error) break;
     const std::string name = it->path().filename().string();
     if (!EndsWithNoCase(name, ".csv") || name.front() == '.') continue;  // hidden: name starts with "."
+    // Only plain files: folders, devices, FIFOs, sockets and symbolic links (which could point anywhere) are
+    // "system" entries and never handed over.
     std::error_code statusError;
-    if (!it->is_regular_file(statusError) || statusError) continue;  // folders, devices, FIFOs, sockets
+    const fs::file_status status = it->symlink_status(statusError);
+    if (statusError || !fs::is_regular_file(status)) continue;
     if (probe && probe(it->path().string())) break;                  // the rest waits for the next look
     if (IsPollableName(name)) candidates.push_back(name);
   }

@@ -70,6 +70,8 @@ TEST_F(PollerTest, OnlyVisibleRegularCsvFilesWithAKnownPrefixAreTaken) {
     Drop(name);
   }
   fs::create_directory(dir.Path() / "SDC_Inp" / "INV_folder.csv");
+  WriteFileBytes(dir.Path() / "secret.txt", "not for the processor");
+  fs::create_symlink(dir.Path() / "secret.txt", dir.Path() / "SDC_Inp" / "INV_link.csv");
   main->Timer1Timer();
   EXPECT_TRUE(handed.empty());
 }
