@@ -25,7 +25,7 @@ void ResponseProcessor::ProcessResponse(const std::string& uuid, int printerMode
   // With forced writes every commit waits for the disk; one commit for the whole answer keeps it fast. A
   // failure rolls the answer's rows back before the caller's undo runs.
   std::optional<db::Database::Transaction> transaction;
-  if (oneTransaction) transaction.emplace(m_database);
+  if (oneTransaction && !m_database.InTransaction()) transaction.emplace(m_database);
   UpdateMrc(response.mrc);
 
   std::string base;

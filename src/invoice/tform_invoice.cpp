@@ -59,7 +59,7 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
   // before anything is sent; a failure before that point leaves no row (the transaction ends as this
   // function unwinds, before the undo of the failure path runs).
   std::optional<db::Database::Transaction> transaction;
-  if (m_groupedStores) transaction.emplace(m_database);
+  if (m_groupedStores && !m_database.InTransaction()) transaction.emplace(m_database);
   if (m_storage.IsStored(name.extFilename)) throw InvoiceError(kMessageDuplicate);
 
   std::vector<std::string> lines;
