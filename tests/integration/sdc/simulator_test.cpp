@@ -136,6 +136,7 @@ TEST_F(SimulatorTest, PinAnswersWithAndWithoutQuotesAndUnknownAnswers) {
 
 TEST_F(SimulatorTest, ProcessorSwitchedOffGivesNoUidAndNoMessage) {
   StartLocal();
+  EXPECT_EQ(common.GetProcessorUid(), "YJLQTEQR");
   simulator->Stop();
   EXPECT_EQ(common.GetProcessorUid(), "");
   EXPECT_EQ(common.GetEnvironmentName(), "");
