@@ -4,9 +4,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>

@@ -83,11 +83,12 @@ int main(int argc, char** argv) {
   const std::string startInfo = installation.WaitForStartInfo(60s);
   const auto ready = Clock::now();
   if (startInfo.rfind("OK,", 0) != 0) {
-    std::fprintf(stderr, "bench_program: the start failed: %s\n%s", startInfo.c_str(), installation.Log().c_str());
+    std::fprintf(stderr, "bench_program: the start failed: %s\n%s", startInfo.c_str(),
+                 installation.Log().c_str());
     return 1;
   }
-  std::printf("start-up to \"OK,\": %.0f ms (%.0f ms without the prescribed 2000 ms wait)\n", Ms(ready - started),
-              Ms(ready - started) - 2000.0);
+  std::printf("start-up to \"OK,\": %.0f ms (%.0f ms without the prescribed 2000 ms wait)\n",
+              Ms(ready - started), Ms(ready - started) - 2000.0);
   const pid_t pid = TelvanoPid(installation.Root());
 
   // One invoice at a time: drop, wait for its _basic.csv (the poller looks once a second, so the figure
@@ -105,16 +106,18 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(2500ms);  // past the handler's pause
   }
   std::sort(latencies.begin(), latencies.end());
-  std::printf("dropped one-item invoice to _basic.csv: median %.0f ms, min %.0f ms, max %.0f ms (includes the wait "
-              "for the next 1 s tick)\n",
-              latencies[latencies.size() / 2], latencies.front(), latencies.back());
+  std::printf(
+      "dropped one-item invoice to _basic.csv: median %.0f ms, min %.0f ms, max %.0f ms (includes the wait "
+      "for the next 1 s tick)\n",
+      latencies[latencies.size() / 2], latencies.front(), latencies.back());
 
   const long rssIdle = RssKb(pid);
   const long ticksBefore = CpuTicks(pid);
   std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
   const long ticksAfter = CpuTicks(pid);
   const double cpuPercent = 100.0 * (ticksAfter - ticksBefore) / sysconf(_SC_CLK_TCK) / idleSeconds;
-  std::printf("idle CPU over %d s: %.2f %% of one core; RSS idle: %ld KB\n", idleSeconds, cpuPercent, rssIdle);
+  std::printf("idle CPU over %d s: %.2f %% of one core; RSS idle: %ld KB\n", idleSeconds, cpuPercent,
+              rssIdle);
 
   const auto burst = Clock::now();
   for (int i = 0; i < invoices; ++i) {

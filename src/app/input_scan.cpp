@@ -32,12 +32,14 @@ bool IsPollableName(std::string_view name) {
 bool IsInvoiceName(std::string_view name) { return StartsWithNoCase(name, "INV_"); }
 
 bool NameLess(std::string_view left, std::string_view right) {
-  return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-    return static_cast<unsigned char>(Upper(a)) < static_cast<unsigned char>(Upper(b));
-  });
+  return std::lexicographical_compare(
+      left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+        return static_cast<unsigned char>(Upper(a)) < static_cast<unsigned char>(Upper(b));
+      });
 }
 
-std::optional<std::string> FirstWaitingFile(const std::string& inputDir, const StillBeingWrittenProbe& probe) {
+std::optional<std::string> FirstWaitingFile(const std::string& inputDir,
+                                            const StillBeingWrittenProbe& probe) {
   namespace fs = std::filesystem;
   std::error_code error;
   fs::directory_iterator it(inputDir, error);
@@ -52,7 +54,7 @@ std::optional<std::string> FirstWaitingFile(const std::string& inputDir, const S
     std::error_code statusError;
     const fs::file_status status = it->symlink_status(statusError);
     if (statusError || !fs::is_regular_file(status)) continue;
-    if (probe && probe(it->path().string())) break;                  // the rest waits for the next look
+    if (probe && probe(it->path().string())) break;  // the rest waits for the next look
     if (IsPollableName(name)) candidates.push_back(name);
   }
   if (candidates.empty()) return std::nullopt;

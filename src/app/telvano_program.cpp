@@ -10,8 +10,8 @@
 
 namespace telvano::app {
 
-TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views, bool headless,
-                               StillBeingWrittenProbe stillBeingWritten)
+TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views,
+                               bool headless, StillBeingWrittenProbe stillBeingWritten)
     : m_clock(clock),
       m_main(std::move(configuration), clock, views.main, headless),
       m_log(m_main.Configuration(), clock),
@@ -21,9 +21,7 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
       m_login(*this, m_main.WorkingState(), m_yellowMsg),
       m_yellowMsg(
           m_main.Configuration(), m_main.WorkingState(), clock, m_log, views.messages,
-          [this] {
-            return db::ReadSetting(Database(), db::kDbVersionKey);
-          },
+          [this] { return db::ReadSetting(Database(), db::kDbVersionKey); },
           [this] { m_main.EndCompanion(); }),
       m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }) {
   TFormMainTELVANO::Modules modules;
@@ -70,10 +68,11 @@ void TelvanoProgram::ConnectDatabase() {
   m_invoice.reset();
   m_connection = core::ConnectDatabase(m_main.Configuration());
   const core::Configuration& configuration = m_main.Configuration();
-  m_invoice = std::make_unique<invoice::TFormInvoice>(configuration, *m_connection, m_http, m_clock, m_printer);
+  m_invoice =
+      std::make_unique<invoice::TFormInvoice>(configuration, *m_connection, m_http, m_clock, m_printer);
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
-  m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common, m_printer,
-                                          m_main, m_clock);
+  m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common,
+                                          m_printer, m_main, m_clock);
 }
 
 void TelvanoProgram::ProbeDatabase() { db::ProbeDatabase(Database()); }
@@ -92,8 +91,8 @@ std::string TelvanoProgram::ReadSetting(const std::string& key) { return db::Rea
 
 std::vector<CertificateListRow> TelvanoProgram::ListCertificates() {
   std::vector<CertificateListRow> rows;
-  for (const db::Row& row :
-       Database().Query("select serial, sub_tin, sub_ou, env_name, ind_lpfr from cert_se order by sub_tin, sub_ou, ind_lpfr")) {
+  for (const db::Row& row : Database().Query("select serial, sub_tin, sub_ou, env_name, ind_lpfr from "
+                                             "cert_se order by sub_tin, sub_ou, ind_lpfr")) {
     rows.push_back({row["serial"].AsString(), row["sub_tin"].AsString(), row["sub_ou"].AsString(),
                     row["env_name"].AsString(), row["ind_lpfr"].AsString()});
   }

@@ -61,7 +61,8 @@ void TFormLogin::CBCertificatesChange(int index) {
   const int count = static_cast<int>(m_entries.size());
   if (index < 0 || index >= count) return;
   if (index < count - 2) {
-    // The serial is kept beside the entry rather than cut back out of its text, so a serial of any length works.
+    // The serial is kept beside the entry rather than cut back out of its text, so a serial of any length
+    // works.
     m_services.LoadWorkingCertificate(m_serials[static_cast<std::size_t>(index)]);
   } else {
     m_services.LoadWorkingCertificate("CLEAR");

@@ -229,7 +229,8 @@ void TFormMainTELVANO::Timer1Timer() {
 }
 
 void TFormMainTELVANO::PollOnce() {
-  const std::optional<std::string> name = FirstWaitingFile(m_configuration.InputDir, m_modules.stillBeingWritten);
+  const std::optional<std::string> name =
+      FirstWaitingFile(m_configuration.InputDir, m_modules.stillBeingWritten);
   if (!name) return;
   const FileHandler& handler = IsInvoiceName(*name) ? m_modules.processCsvInvoice : m_modules.processCmdFile;
   if (handler) handler(*name);
@@ -259,7 +260,7 @@ void TFormMainTELVANO::CleanArchive() {
     std::error_code statusError;
     if (name.front() == '.' || !it->is_regular_file(statusError) || statusError) continue;
     if (name.find('.') != std::string::npos) continue;  // files with an extension stay
-    fs::remove(it->path(), statusError);               // a file that cannot go simply stays
+    fs::remove(it->path(), statusError);                // a file that cannot go simply stays
   }
 }
 

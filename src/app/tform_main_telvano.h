@@ -1,8 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "app/input_scan.h"

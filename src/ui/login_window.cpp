@@ -44,8 +44,8 @@ LoginWindow::LoginWindow(app::TFormLogin& login, QWidget* parent) : QDialog(pare
   m_labelVer->setObjectName("LabelVer");
 
   auto* layout = new QVBoxLayout(this);
-  for (QWidget* widget : std::initializer_list<QWidget*>{m_label1, m_editPassword, m_cbCertificates, m_labelPinPac,
-                                                         m_editPinPac, m_labelVer}) {
+  for (QWidget* widget : std::initializer_list<QWidget*>{m_label1, m_editPassword, m_cbCertificates,
+                                                         m_labelPinPac, m_editPinPac, m_labelVer}) {
     layout->addWidget(widget);
   }
   setFixedSize(460, 240);
@@ -59,7 +59,9 @@ LoginWindow::LoginWindow(app::TFormLogin& login, QWidget* parent) : QDialog(pare
   });
 }
 
-void LoginWindow::SetVersionLabel(const std::string& text) { m_labelVer->setText(QString::fromStdString(text)); }
+void LoginWindow::SetVersionLabel(const std::string& text) {
+  m_labelVer->setText(QString::fromStdString(text));
+}
 
 void LoginWindow::SetCertificateEntries(const std::vector<std::string>& entries, int selected) {
   m_filling = true;
@@ -85,8 +87,8 @@ void LoginWindow::ResetPinPac(int maxLength, bool digitsOnly, const std::string&
   m_editPinPac->clear();
   m_editPinPac->setMaxLength(maxLength);
   const QValidator* previous = m_editPinPac->validator();
-  m_editPinPac->setValidator(digitsOnly ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_editPinPac)
-                                        : nullptr);
+  m_editPinPac->setValidator(
+      digitsOnly ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_editPinPac) : nullptr);
   delete previous;
   m_labelPinPac->setText(QString::fromStdString(label));
 }

@@ -55,9 +55,11 @@ MainWindow::MainWindow(bool trayWanted) {
     m_trayIcon1 = new QSystemTrayIcon(TelvanoIcon(), this);
     m_trayIcon1->setObjectName("TrayIcon1");
     m_trayIcon1->setContextMenu(&m_popupMenu1);
-    QObject::connect(m_trayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-      if (reason == QSystemTrayIcon::Trigger && m_handlers.trayIcon1Click) m_handlers.trayIcon1Click();
-    });
+    QObject::connect(m_trayIcon1, &QSystemTrayIcon::activated, this,
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                       if (reason == QSystemTrayIcon::Trigger && m_handlers.trayIcon1Click)
+                         m_handlers.trayIcon1Click();
+                     });
     m_trayIcon1->show();
   }
 }

@@ -108,7 +108,8 @@ void YellowMsgWindow::Show(const core::YellowMsgContent& content) {
 }
 
 void YellowMsgWindow::ShowInfo(const std::string& text) {
-  QMessageBox box(QMessageBox::Information, "TELVANO", QString::fromStdString(text), QMessageBox::Ok, parentWidget());
+  QMessageBox box(QMessageBox::Information, "TELVANO", QString::fromStdString(text), QMessageBox::Ok,
+                  parentWidget());
   box.setObjectName("InfoBox");
   box.exec();
 }

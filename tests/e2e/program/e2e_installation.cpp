@@ -36,22 +36,26 @@ std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
   return limit * factor;
 }
 
-std::unique_ptr<db::Database> Open(const fs::path& path) { return db::Database::Attach({path.string(), "SYSDBA", ""}); }
+std::unique_ptr<db::Database> Open(const fs::path& path) {
+  return db::Database::Attach({path.string(), "SYSDBA", ""});
+}
 
 }  // namespace
 
 std::string SampleInvoice(const std::string& item) {
-  return "BLOCK_ITEMS\r\n," + item + ",10,1,kom,10,Ђ\r\nE-O-B\r\nBLOCK_PAYMENTS\r\nCash,,10\r\nE-O-B\r\n"
+  return "BLOCK_ITEMS\r\n," + item +
+         ",10,1,kom,10,Ђ\r\nE-O-B\r\nBLOCK_PAYMENTS\r\nCash,,10\r\nE-O-B\r\n"
          "BLOCK_OTHERS\r\ncashier,Pera\r\nE-O-B\r\n";
 }
 
 E2eInstallation::E2eInstallation(db::SchemaLevel level) : m_registry(RegistryPath()) {
-  for (const fs::path& folder : {Root() / "App" / "ApplData", Root() / "App" / "Logs", RunTime(), Input(), Output(),
-                                 Archive(), CertificateDir()}) {
+  for (const fs::path& folder : {Root() / "App" / "ApplData", Root() / "App" / "Logs", RunTime(), Input(),
+                                 Output(), Archive(), CertificateDir()}) {
     fs::create_directories(folder);
   }
-  WriteFileBytes(RegistryPath(), "Appl_Root=" + (Root() / "App").string() + "\nDB_Fullname=" +
-                                     DatabasePath().string() + "\nExchange_Root=" + (Root() / "Exch").string() + "\n");
+  WriteFileBytes(RegistryPath(), "Appl_Root=" + (Root() / "App").string() +
+                                     "\nDB_Fullname=" + DatabasePath().string() +
+                                     "\nExchange_Root=" + (Root() / "Exch").string() + "\n");
   auto database = db::Database::Create({DatabasePath().string(), "SYSDBA", ""});
   db::CreateSchema(*database, level);
   db::WriteSetting(*database, "SOFT_SECRET", app::StoredSecretForm(kSoftKey));
@@ -69,9 +73,10 @@ E2eInstallation::~E2eInstallation() {
 void E2eInstallation::AddCertificate(const CertificateRow& row) {
   auto database = Open(DatabasePath());
   if (!row.withEnvName) {
-    database->Execute("insert into cert_se (serial, not_after, ind_act, ind_lpfr, sub_tin, sub_ou, srv_url) "
-                      "values (?, '2030-01-01', 'Y', ?, ?, ?, ?)",
-                      {row.serial, std::string(row.lpfr ? "Y" : "N"), row.tin, row.unit, row.url});
+    database->Execute(
+        "insert into cert_se (serial, not_after, ind_act, ind_lpfr, sub_tin, sub_ou, srv_url) "
+        "values (?, '2030-01-01', 'Y', ?, ?, ?, ?)",
+        {row.serial, std::string(row.lpfr ? "Y" : "N"), row.tin, row.unit, row.url});
     database->Close();
     return;
   }
@@ -124,7 +129,8 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                   0644);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
   const int result = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());

@@ -25,7 +25,8 @@ struct CertificateRow {
 };
 
 // A complete installation in a temporary folder (program folders, exchange tree, database with secrets and
-// certificates, configuration file) and the real `telvano` program started on it, headless, as a POS starts it.
+// certificates, configuration file) and the real `telvano` program started on it, headless, as a POS starts
+// it.
 class E2eInstallation {
  public:
   static constexpr const char* kSoftKey = "kasa-soft";

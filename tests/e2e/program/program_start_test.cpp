@@ -3,8 +3,8 @@
 #include <signal.h>
 
 #include <cstdlib>
-#include <thread>
 #include <filesystem>
+#include <thread>
 
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
@@ -60,7 +60,9 @@ TEST(ProgramStart, UnattendedLpfrStartIsReadyAndTheStopCommandEndsIt) {
   installation.Drop("CMD_9999.csv", kStop);
   EXPECT_EQ(installation.WaitForExit(15s), 0);
   ASSERT_TRUE(E2eInstallation::WaitForFile(installation.Output() / "stop_info.txt", 1s));
-  EXPECT_TRUE(StartsWith(ReadFileBytes(installation.Output() / "stop_info.txt"), "\xEF\xBB\xBF" "OK,"));
+  EXPECT_TRUE(StartsWith(ReadFileBytes(installation.Output() / "stop_info.txt"),
+                         "\xEF\xBB\xBF"
+                         "OK,"));
   EXPECT_FALSE(fs::exists(installation.Input() / "CMD_9999.csv"));
 }
 
@@ -101,19 +103,21 @@ TEST_P(ProgramFailedStart, EndsWithErrAndItsMessageInTheLog) {
   const std::string startInfo = installation.WaitForStartInfo();
   EXPECT_TRUE(StartsWith(startInfo, "ERR,")) << startInfo;
   EXPECT_EQ(installation.WaitForExit(15s), 0);
-  EXPECT_NE(installation.Log().find(c.logged), std::string::npos)
-      << "log:\n" << installation.Log() << "\nstderr:\n" << installation.StderrText();
+  EXPECT_NE(installation.Log().find(c.logged), std::string::npos) << "log:\n"
+                                                                  << installation.Log() << "\nstderr:\n"
+                                                                  << installation.StderrText();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EachCause, ProgramFailedStart,
-    ::testing::Values(FailedStart{"database unreadable", " TELVANO database can not be read!\r\n"},
-                      FailedStart{"unknown schema level", " Unsupported DB version!\r\n"},
-                      FailedStart{"processor down", " SDC not available!\r\n"},
-                      FailedStart{"wrong PIN", " 2100: Pin Not OK / PIN nije u redu\r\n"},
-                      FailedStart{"wrong uid", " Pozvani/izabrani sertifikat ne odgovara sertifikatu u čitaču!\r\n"},
-                      FailedStart{"two certificates and no serial", " Certificate has expired\r\n"},
-                      FailedStart{"no display for an interactive start", " Interaktivni rad nije moguć bez ekrana!\r\n"}),
+    ::testing::Values(
+        FailedStart{"database unreadable", " TELVANO database can not be read!\r\n"},
+        FailedStart{"unknown schema level", " Unsupported DB version!\r\n"},
+        FailedStart{"processor down", " SDC not available!\r\n"},
+        FailedStart{"wrong PIN", " 2100: Pin Not OK / PIN nije u redu\r\n"},
+        FailedStart{"wrong uid", " Pozvani/izabrani sertifikat ne odgovara sertifikatu u čitaču!\r\n"},
+        FailedStart{"two certificates and no serial", " Certificate has expired\r\n"},
+        FailedStart{"no display for an interactive start", " Interaktivni rad nije moguć bez ekrana!\r\n"}),
     [](const ::testing::TestParamInfo<FailedStart>& info) {
       std::string name = info.param.name;
       for (char& c : name) {
@@ -149,8 +153,8 @@ TEST(ProgramStart, ADatabaseAt1010IsUpgradedAtStart) {
 TEST(ProgramStart, UnattendedVpfrStartChecksThePacAndFiscalisesATestInvoice) {
   E2eInstallation installation;
   const fs::path pki = installation.Root() / "pki";
-  const std::string command = SourceDir() + "/tools/pfr-sim/make-test-pki.sh " +
-                              pki.string() + " --serial 5A5A0001 >/dev/null 2>&1";
+  const std::string command =
+      SourceDir() + "/tools/pfr-sim/make-test-pki.sh " + pki.string() + " --serial 5A5A0001 >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   pfrsim::SimOptions options;
   options.mode = pfrsim::Mode::Vpfr;
@@ -168,7 +172,8 @@ TEST(ProgramStart, UnattendedVpfrStartChecksThePacAndFiscalisesATestInvoice) {
 
   installation.Start({E2eInstallation::kSoftKey, "ABC123", serial});
   const std::string startInfo = installation.WaitForStartInfo(40s);
-  EXPECT_TRUE(StartsWith(startInfo, "OK,")) << startInfo << "\n" << installation.Log() << installation.StderrText();
+  EXPECT_TRUE(StartsWith(startInfo, "OK,")) << startInfo << "\n"
+                                            << installation.Log() << installation.StderrText();
   EXPECT_GE(sim.RequestCount("/api/v3/invoices"), 1u);  // the test invoice
   installation.Drop("CMD_9999.csv", kStop);
   EXPECT_EQ(installation.WaitForExit(15s), 0);

@@ -32,9 +32,9 @@ class InteractiveStart : public WithQtApp, public ::testing::Test {
     sim = std::make_unique<pfrsim::PfrSimulator>(options);
     sim->Start();
     installation.AddCertificate({"INTER001", sim->BaseUrl()});
-    program = std::make_unique<app::TelvanoProgram>(core::LoadConfiguration(installation.RegistryPath().string()),
-                                                    clock, app::TelvanoProgram::Views{mainWindow, messageWindow},
-                                                    false, platform::IsStillBeingWritten);
+    program = std::make_unique<app::TelvanoProgram>(
+        core::LoadConfiguration(installation.RegistryPath().string()), clock,
+        app::TelvanoProgram::Views{mainWindow, messageWindow}, false, platform::IsStillBeingWritten);
     loginWindow = std::make_unique<ui::LoginWindow>(program->Login());
     program->Login().AttachView(*loginWindow);
     // Whatever stays open too long fails the test instead of hanging it.
@@ -70,11 +70,13 @@ TEST_F(InteractiveStart, TheOperatorLogsInAndTheMainWindowShowsTheWorkingCertifi
 
   EXPECT_FALSE(program->Main().Terminated());
   EXPECT_TRUE(mainWindow.isVisible());
-  EXPECT_EQ(mainWindow.windowTitle().toStdString(), "TELVANO r10.0.023 | INTER001-111911206-PJ00001-DEV-LPFR-" +
-                                                        sim->BaseUrl());
+  EXPECT_EQ(mainWindow.windowTitle().toStdString(),
+            "TELVANO r10.0.023 | INTER001-111911206-PJ00001-DEV-LPFR-" + sim->BaseUrl());
   EXPECT_FALSE(mainWindow.Timer1()->isActive());  // nothing is polled in interactive mode
   EXPECT_TRUE(sim->PinEntered());
-  EXPECT_EQ(ReadFileBytes(installation.Output() / "start_info.txt").substr(0, 6), "\xEF\xBB\xBF" "OK,");
+  EXPECT_EQ(ReadFileBytes(installation.Output() / "start_info.txt").substr(0, 6),
+            "\xEF\xBB\xBF"
+            "OK,");
   EXPECT_EQ(installation.Log().find("READY TO USE"), std::string::npos);
 }
 
@@ -83,7 +85,9 @@ TEST_F(InteractiveStart, ClosingTheLoginWindowAbandonsTheStart) {
   program->Main().FormShow({});
   EXPECT_TRUE(program->Main().Terminated());
   EXPECT_FALSE(mainWindow.isVisible());
-  EXPECT_EQ(ReadFileBytes(installation.Output() / "start_info.txt").substr(0, 7), "\xEF\xBB\xBF" "ERR,");
+  EXPECT_EQ(ReadFileBytes(installation.Output() / "start_info.txt").substr(0, 7),
+            "\xEF\xBB\xBF"
+            "ERR,");
 }
 
 }  // namespace

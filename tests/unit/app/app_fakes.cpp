@@ -32,9 +32,7 @@ void ScriptedServices::LoadWorkingCertificate(const std::string& serialOrCommand
   m_state.Unattended = unattended;
 }
 
-std::string ScriptedServices::WindowCaption() {
-  return "TELVANO r10.0.023 | " + m_state.WorkSerial;
-}
+std::string ScriptedServices::WindowCaption() { return "TELVANO r10.0.023 | " + m_state.WorkSerial; }
 
 std::string ScriptedServices::ReadSetting(const std::string& key) {
   Step("ReadSetting:" + key);

@@ -70,7 +70,8 @@ TEST_F(LoginTest, AShortPinDoesNothingAndAFullOneRunsTheLpfrChecks) {
   login.PinPacEnter("123");
   EXPECT_TRUE(services.calls.empty());
   login.PinPacEnter("1234");
-  const std::vector<std::string> expected = {"CheckAttention", "CheckLpfrStatus", "GetProcessorUid", "SendPin:1234"};
+  const std::vector<std::string> expected = {"CheckAttention", "CheckLpfrStatus", "GetProcessorUid",
+                                             "SendPin:1234"};
   EXPECT_EQ(services.calls, expected);
   EXPECT_TRUE(view.accepted);
   EXPECT_EQ(state.WorkPin, "1234");

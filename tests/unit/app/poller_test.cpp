@@ -23,7 +23,9 @@ class PollerTest : public ::testing::Test {
     modules.messages = &messages;
     modules.processCsvInvoice = [this](const std::string& name) { Handled("INV", name); };
     modules.processCmdFile = [this](const std::string& name) { Handled("CMD", name); };
-    modules.stillBeingWritten = [this](const std::string& path) { return busy.count(fs::path(path).filename()) > 0; };
+    modules.stillBeingWritten = [this](const std::string& path) {
+      return busy.count(fs::path(path).filename()) > 0;
+    };
     modules.appendLog = [this](const std::string& text) { logLines.push_back(text); };
     main->Attach(modules);
   }
@@ -58,15 +60,16 @@ TEST_F(PollerTest, CommandsGoFirstAndEachTickTakesOneFileByItsNameAsFound) {
   RemoveHandledFiles();
   for (const char* name : {"INV_0002.csv", "inv_a.csv", "CMD_b.csv", "INV_0001.CSV", "cmd_A.csv"}) Drop(name);
   for (int tick = 0; tick < 6; ++tick) main->Timer1Timer();
-  const std::vector<std::string> expected = {"CMD:cmd_A.csv", "CMD:CMD_b.csv", "INV:INV_0001.CSV", "INV:INV_0002.csv",
-                                             "INV:inv_a.csv"};
+  const std::vector<std::string> expected = {"CMD:cmd_A.csv", "CMD:CMD_b.csv", "INV:INV_0001.CSV",
+                                             "INV:INV_0002.csv", "INV:inv_a.csv"};
   EXPECT_EQ(handed, expected);
   EXPECT_FALSE(timerOnDuringHandler);
   EXPECT_TRUE(view.timerEnabled);
 }
 
 TEST_F(PollerTest, OnlyVisibleRegularCsvFilesWithAKnownPrefixAreTaken) {
-  for (const char* name : {"INV_1.csv.tmp", "INV_1.json", ".INV_1.csv", "X_INV_1.csv", "Script_1.sql", "INV_.txt"}) {
+  for (const char* name :
+       {"INV_1.csv.tmp", "INV_1.json", ".INV_1.csv", "X_INV_1.csv", "Script_1.sql", "INV_.txt"}) {
     Drop(name);
   }
   fs::create_directory(dir.Path() / "SDC_Inp" / "INV_folder.csv");
@@ -86,7 +89,8 @@ TEST_F(PollerTest, AHandlerThatLeavesItsFileGetsItAgainOnTheNextTick) {
 TEST_F(PollerTest, AFileStillBeingWrittenHoldsBackItselfAndWhatFollowsIt) {
   for (const char* name : {"INV_1.csv", "INV_2.csv", "INV_3.csv"}) Drop(name);
   std::vector<std::string> order;  // the order the file system gives
-  for (const auto& entry : fs::directory_iterator(dir.Path() / "SDC_Inp")) order.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(dir.Path() / "SDC_Inp"))
+    order.push_back(entry.path().filename());
 
   busy = {order[0]};
   main->Timer1Timer();
@@ -94,7 +98,8 @@ TEST_F(PollerTest, AFileStillBeingWrittenHoldsBackItselfAndWhatFollowsIt) {
 
   busy = {order[1]};
   main->Timer1Timer();
-  EXPECT_EQ(handed, std::vector<std::string>{"INV:" + order[0]}) << "a file found before the busy one is taken";
+  EXPECT_EQ(handed, std::vector<std::string>{"INV:" + order[0]})
+      << "a file found before the busy one is taken";
 
   busy.clear();
   RemoveHandledFiles();

@@ -18,7 +18,8 @@ const char* const kSoftKey = "kasa1";
 // The main module with scripted collaborators, real folders and a manual clock.
 struct Harness {
   explicit Harness(bool headlessStart = false) : headless(headlessStart) {
-    for (const char* folder : {"SDC_Inp", "SDC_Out", "Archive", "RunTime", "Logs"}) fs::create_directory(dir.Path() / folder);
+    for (const char* folder : {"SDC_Inp", "SDC_Out", "Archive", "RunTime", "Logs"})
+      fs::create_directory(dir.Path() / folder);
     core::Configuration configuration;
     configuration.RunTimeDir = dir / "RunTime";
     configuration.InputDir = dir / "SDC_Inp";
@@ -46,7 +47,10 @@ struct Harness {
 
   void ExpectAbandoned() {
     const std::string notice = StartInfo();
-    EXPECT_EQ(notice.substr(0, 7), "\xEF\xBB\xBF" "ERR,") << notice;
+    EXPECT_EQ(notice.substr(0, 7),
+              "\xEF\xBB\xBF"
+              "ERR,")
+        << notice;
     EXPECT_EQ(notice.size(), 3u + 4u + 25u + 2u) << notice;
     EXPECT_TRUE(view.terminated);
     EXPECT_TRUE(main->Terminated());
@@ -73,16 +77,25 @@ TEST_F(StartupSequenceTest, UnattendedLpfrRunsEveryStepInOrderAndStartsPolling) 
   services->processorUid = "AB12CD34";
   main->FormShow({kSoftKey, "1234", "AB12CD34"});
 
-  const std::vector<std::string> expected = {
-      "LoadWorkingCertificate:CLEAR", "ConnectDatabase", "ProbeDatabase", "CheckAndUpgradeSchema",
-      "ReadSetting:SOFT_SECRET", "LoadWorkingCertificate:AB12CD34", "CheckAttention", "CheckLpfrStatus",
-      "GetProcessorUid", "SendPin:1234", "LoadTaxGroups"};
+  const std::vector<std::string> expected = {"LoadWorkingCertificate:CLEAR",
+                                             "ConnectDatabase",
+                                             "ProbeDatabase",
+                                             "CheckAndUpgradeSchema",
+                                             "ReadSetting:SOFT_SECRET",
+                                             "LoadWorkingCertificate:AB12CD34",
+                                             "CheckAttention",
+                                             "CheckLpfrStatus",
+                                             "GetProcessorUid",
+                                             "SendPin:1234",
+                                             "LoadTaxGroups"};
   EXPECT_EQ(services->calls, expected);
   EXPECT_EQ(clock.TotalSlept(), std::chrono::milliseconds(2000));
   EXPECT_EQ(messages.shown, std::vector<std::string>{"no:31"});
-  EXPECT_EQ(StartInfo(), "\xEF\xBB\xBF" "OK,2024-03-01T08:15:04+01:00\r\n");  // after the 2000 ms wait
-  const std::vector<std::string> events = {"caption:TELVANO r10.0.023 | AB12CD34", "tray:TELVANO     r10.0.023",
-                                           "panels:off"};
+  EXPECT_EQ(StartInfo(),
+            "\xEF\xBB\xBF"
+            "OK,2024-03-01T08:15:04+01:00\r\n");  // after the 2000 ms wait
+  const std::vector<std::string> events = {"caption:TELVANO r10.0.023 | AB12CD34",
+                                           "tray:TELVANO     r10.0.023", "panels:off"};
   EXPECT_EQ(view.events, events);
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_TRUE(main->WorkingState().Unattended);
@@ -220,20 +233,25 @@ TEST_F(StartupSequenceTest, CleanArchiveRemovesOnlyFilesWithoutExtension) {
   WriteFileBytes(dir.Path() / "Archive" / ".hidden", "x");
   main->CleanArchive();
   std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir.Path() / "Archive")) left.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(dir.Path() / "Archive"))
+    left.push_back(entry.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".hidden", "a.json", "c.txt", "folder"}));
 }
 
 TEST_F(StartupSequenceTest, NoticeLinesCarryTheZoneOffsetOrZ) {
   main->WriteStartStopNotice(false, true);
-  EXPECT_EQ(ReadFileBytes(dir.Path() / "SDC_Out" / "stop_info.txt"), "\xEF\xBB\xBF" "OK,2024-03-01T08:15:02+01:00\r\n");
+  EXPECT_EQ(ReadFileBytes(dir.Path() / "SDC_Out" / "stop_info.txt"),
+            "\xEF\xBB\xBF"
+            "OK,2024-03-01T08:15:02+01:00\r\n");
   clock.Set({2024, 12, 31, 23, 5, 9, 500, 0});
   EXPECT_EQ(main->LocalIsoTime(), "2024-12-31T23:05:09Z");
   clock.Set({2025, 1, 2, 3, 4, 5, 0, -210});
   EXPECT_EQ(main->LocalIsoTime(), "2025-01-02T03:04:05-03:30");
   main->WriteStartStopNotice(true, false);
-  EXPECT_EQ(StartInfo(), "\xEF\xBB\xBF" "ERR,2025-01-02T03:04:05-03:30\r\n");
+  EXPECT_EQ(StartInfo(),
+            "\xEF\xBB\xBF"
+            "ERR,2025-01-02T03:04:05-03:30\r\n");
 }
 
 TEST_F(StartupSequenceTest, AMissingOutputFolderStillEndsAnAbandonedStart) {
