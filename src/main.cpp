@@ -4,8 +4,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <sys/socket.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
+
 #include <csignal>
 
 #include <cstdio>
@@ -50,28 +52,22 @@ int ReportRegistryError(const char* text, bool headless, int& argc, char** argv)
   return 0;
 }
 
-// Ctrl-C and SIGTERM end the program the way the tray's exit does: the signal handler only writes one byte
-// into a socket pair, and the message loop picks it up.
-int stopSignalSocket[2] = {-1, -1};
-
-void OnStopSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(stopSignalSocket[0], &byte, 1);
-}
-
-void InstallStopSignals() {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopSignalSocket) != 0) return;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+// Ctrl-C and SIGTERM end the program the way the tray's exit does. They are blocked in every thread from
+// the first line of main on (the embedded database engine's threads inherit that) and read through a
+// signalfd in the message loop, so no thread is ever interrupted by them.
+int BlockStopSignals() {
+  sigset_t stopSet;
+  sigemptyset(&stopSet);
+  sigaddset(&stopSet, SIGINT);
+  sigaddset(&stopSet, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
+  return ::signalfd(-1, &stopSet, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int stopSignals = BlockStopSignals();
   const bool headless = RunsHeadless();
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -97,7 +93,6 @@ int main(int argc, char** argv) {
   }
 
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  InstallStopSignals();
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the message windows come and go; the tray icon stays
 
@@ -117,14 +112,16 @@ int main(int argc, char** argv) {
     mainWindow.SetHandlers({[&main] { main.Timer1Timer(); }, [&main] { main.TrayIcon1Click(); },
                             [&main] { main.CloseTELVANOClick(); }});
 
-    std::unique_ptr<QSocketNotifier> stopSignals;
-    if (stopSignalSocket[1] >= 0) {
-      stopSignals = std::make_unique<QSocketNotifier>(stopSignalSocket[1], QSocketNotifier::Read);
-      QObject::connect(stopSignals.get(), &QSocketNotifier::activated, &mainWindow, [&main] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(stopSignalSocket[1], &byte, 1);
-        main.CloseTELVANOClick();
-      });
+    std::unique_ptr<QSocketNotifier> stopSignalNotifier;
+    if (stopSignals >= 0) {
+      stopSignalNotifier = std::make_unique<QSocketNotifier>(stopSignals, QSocketNotifier::Read);
+      QObject::connect(stopSignalNotifier.get(), &QSocketNotifier::activated, &mainWindow,
+                       [&main, stopSignals] {
+                         signalfd_siginfo info{};
+                         while (::read(stopSignals, &info, sizeof info) == sizeof info) {
+                         }
+                         main.CloseTELVANOClick();
+                       });
     }
 
     // The start-up runs once the message loop is up, as it does when the main window is first shown.

@@ -24,8 +24,23 @@ pid_t StartDetached(const std::string& program, const std::vector<std::string>& 
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
+  // The child starts with no blocked signals and default stop handlers, whatever the caller blocks (the
+  // program reads SIGINT/SIGTERM through a signalfd), so ending it with SIGTERM works.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGTERM);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     if (error) *error = program + ": " + std::strerror(rc);

@@ -177,6 +177,10 @@ int E2eInstallation::WaitForExit(std::chrono::milliseconds limit) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void E2eInstallation::Signal(int signal) {
+  if (m_pid > 0) ::kill(m_pid, signal);
+}
+
 bool E2eInstallation::Running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
 
 bool E2eInstallation::WaitForFile(const fs::path& path, std::chrono::milliseconds limit) {

@@ -45,6 +45,8 @@ class E2eInstallation {
   // Waits for the program to end (fails the test after `limit`, then kills it); returns its exit code.
   int WaitForExit(std::chrono::milliseconds limit);
   bool Running();
+  // Sends `signal` to the running program.
+  void Signal(int signal);
 
   // Waits until `path` exists (and is not empty); false after `limit`.
   static bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds limit);

@@ -66,6 +66,17 @@ TEST(ProgramStart, UnattendedLpfrStartIsReadyAndTheStopCommandEndsIt) {
   EXPECT_FALSE(fs::exists(installation.Input() / "CMD_9999.csv"));
 }
 
+TEST(ProgramStart, SigtermEndsARunningProgramLikeTheTrayExit) {
+  auto sim = StartLpfr();
+  E2eInstallation installation;
+  installation.AddCertificate({kUid, sim->BaseUrl()});
+  installation.Start({E2eInstallation::kSoftKey, "1234", kUid});
+  ASSERT_TRUE(StartsWith(installation.WaitForStartInfo(), "OK,"));
+  installation.Signal(SIGTERM);
+  EXPECT_EQ(installation.WaitForExit(15s), 0);
+  EXPECT_FALSE(fs::exists(installation.Output() / "stop_info.txt"));  // only the stop command writes it
+}
+
 struct FailedStart {
   const char* name;
   const char* logged;  // the message's first line in the log
