@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
   }
   {
-    auto database = db::Database::Create({(root / "bench.fdb").string()});
+    auto database = db::Database::Create(db::Database::Options::For((root / "bench.fdb").string()));
     db::CreateSchema(*database);
 
     pfrsim::SimOptions options;

@@ -115,7 +115,7 @@ std::string RenderDecimal(const db::Decimal& value) {
   fraction.insert(0, 4 - fraction.size(), '0');
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
   if (!fraction.empty()) text += "." + fraction;
-  if (negative) text.insert(0, "-");
+  if (negative) text = "-" + text;
   return text;
 }
 

@@ -175,7 +175,9 @@ TEST_F(PfrSimInvoice, TaxAmountsAreExactToFourDecimals) {
   EXPECT_EQ(answer["taxItems"][1]["amount"], 0.0);
   EXPECT_EQ(answer["totalAmount"], 730.3);
 
-  Use(SimOptions{.pinEntered = true});
+  SimOptions unlocked;
+  unlocked.pinEntered = true;
+  Use(unlocked);
   auto two = OneItemInvoice("Ђ", 0.1, 3, 0.3);
   two["items"].push_back(two["items"][0]);
   // 0.6 at 20 %: 0.1 exactly, where binary floating point gives 0.09999…
