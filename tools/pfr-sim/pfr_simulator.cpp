@@ -538,6 +538,10 @@ void PfrSimulator::Start() {
   }
   impl.port = port;
   impl.listenReturned = false;
+  // Wait for connections in short select() rounds rather than one blocking accept(): the accept loop then
+  // re-reads its socket after every round, so a stop that closes the socket can never leave it blocked in
+  // accept() on a closed (or meanwhile reused) descriptor.
+  impl.server->set_idle_interval(0, 50000);
   {
     std::lock_guard lock(impl.mutex);
     impl.stopping = false;
