@@ -32,12 +32,12 @@ bool IsPortNumber(const std::string& text) {
 PortSpec DevicePort(const std::string& text) {
   const std::vector<std::string> parts = Split(text, ':');
   if (parts.size() > 3) throw PortRefused("too many ':' in device port " + text);
-  PortSpec spec;
-  spec.kind = PortSpec::Kind::Device;
-  spec.devicePath = parts[0];
-  if (spec.devicePath.rfind("/dev/", 0) != 0) throw PortRefused("a device port must lie below /dev: " + text);
+  PortSpec portSpec;
+  portSpec.kind = PortSpec::Kind::Device;
+  portSpec.devicePath = parts[0];
+  if (portSpec.devicePath.rfind("/dev/", 0) != 0) throw PortRefused("a device port must lie below /dev: " + text);
   if (parts.size() >= 2) {
-    spec.serialOptions = true;
+    portSpec.serialOptions = true;
     int speed = 0;
     const auto& field = parts[1];
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), speed);
@@ -45,16 +45,16 @@ PortSpec DevicePort(const std::string& text) {
     for (int candidate : kSerialSpeeds) known = known || candidate == speed;
     if (field.empty() || error != std::errc() || end != field.data() + field.size() || !known)
       throw PortRefused("unknown serial speed \"" + field + "\"");
-    spec.speed = speed;
+    portSpec.speed = speed;
   }
   if (parts.size() == 3) {
     const auto& flow = parts[2];
-    if (flow == "rtscts") spec.flow = FlowControl::RtsCts;
-    else if (flow == "xonxoff") spec.flow = FlowControl::XonXoff;
-    else if (flow == "none" || flow.empty()) spec.flow = FlowControl::None;
+    if (flow == "rtscts") portSpec.flow = FlowControl::RtsCts;
+    else if (flow == "xonxoff") portSpec.flow = FlowControl::XonXoff;
+    else if (flow == "none" || flow.empty()) portSpec.flow = FlowControl::None;
     else throw PortRefused("unknown flow control \"" + flow + "\" (rtscts, xonxoff, none)");
   }
-  return spec;
+  return portSpec;
 }
 
 // host:port, [v6]:port
@@ -84,10 +84,10 @@ PortSpec FilePort(const std::string& name) {
   if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
     throw PortRefused("file name \"" + name + "\" leaves the print-file folder");
   if (name.size() > kMaxFileName) throw PortRefused("file name longer than 255 characters");
-  PortSpec spec;
-  spec.kind = PortSpec::Kind::File;
-  spec.fileName = name;
-  return spec;
+  PortSpec portSpec;
+  portSpec.kind = PortSpec::Kind::File;
+  portSpec.fileName = name;
+  return portSpec;
 }
 
 }  // namespace
@@ -99,9 +99,9 @@ PortSpec ParsePortText(const std::string& text) {
   if (text.rfind("file:", 0) == 0) return FilePort(text.substr(5));
   if (text[0] == '/') return DevicePort(text);
   const std::string network = text.rfind("tcp://", 0) == 0 ? text.substr(6) : text;
-  PortSpec spec;
-  spec.kind = PortSpec::Kind::Tcp;
-  if (SplitHostPort(network, spec.host, spec.service)) return spec;
+  PortSpec portSpec;
+  portSpec.kind = PortSpec::Kind::Tcp;
+  if (SplitHostPort(network, portSpec.host, portSpec.service)) return portSpec;
   throw PortRefused("unknown port \"" + text + "\" (a /dev device, tcp://host:port, host:port or file:NAME)");
 }
 

@@ -105,51 +105,51 @@ speed_t SpeedConstant(int speed) {
 }
 
 // Raw 8N1 at the given speed (9600 when none was given) with the chosen flow control.
-void ConfigureSerial(int fd, const PortSpec& spec) {
+void ConfigureSerial(int fd, const PortSpec& portSpec) {
   termios settings{};
-  if (tcgetattr(fd, &settings) != 0) throw PortUnavailable("tcgetattr " + spec.devicePath + ": " + ErrnoText(errno));
+  if (tcgetattr(fd, &settings) != 0) throw PortUnavailable("tcgetattr " + portSpec.devicePath + ": " + ErrnoText(errno));
   cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
   settings.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
   settings.c_iflag &= ~(IXON | IXOFF | IXANY);
-  if (spec.flow == FlowControl::RtsCts) settings.c_cflag |= CRTSCTS;
-  if (spec.flow == FlowControl::XonXoff) settings.c_iflag |= IXON | IXOFF;
-  const speed_t speed = SpeedConstant(spec.speed);
+  if (portSpec.flow == FlowControl::RtsCts) settings.c_cflag |= CRTSCTS;
+  if (portSpec.flow == FlowControl::XonXoff) settings.c_iflag |= IXON | IXOFF;
+  const speed_t speed = SpeedConstant(portSpec.speed);
   cfsetispeed(&settings, speed);
   cfsetospeed(&settings, speed);
   if (tcsetattr(fd, TCSANOW, &settings) != 0)
-    throw PortUnavailable("tcsetattr " + spec.devicePath + ": " + ErrnoText(errno));
+    throw PortUnavailable("tcsetattr " + portSpec.devicePath + ": " + ErrnoText(errno));
 }
 
-std::unique_ptr<PortWriter> OpenDevice(const PortSpec& spec, const PortSettings& settings) {
+std::unique_ptr<PortWriter> OpenDevice(const PortSpec& portSpec, const PortSettings& settings) {
   // The resolved path must still lie below /dev and be a character device: no port text may turn the
   // sender into a way of writing some file.
   char resolved[PATH_MAX];
-  if (!realpath(spec.devicePath.c_str(), resolved)) {
-    if (errno == ENOENT) throw PortRefused("no such device: " + spec.devicePath);
-    throw PortUnavailable(spec.devicePath + ": " + ErrnoText(errno));
+  if (!realpath(portSpec.devicePath.c_str(), resolved)) {
+    if (errno == ENOENT) throw PortRefused("no such device: " + portSpec.devicePath);
+    throw PortUnavailable(portSpec.devicePath + ": " + ErrnoText(errno));
   }
   const std::string path = resolved;
-  if (path.rfind("/dev/", 0) != 0) throw PortRefused(spec.devicePath + " does not lie below /dev");
+  if (path.rfind("/dev/", 0) != 0) throw PortRefused(portSpec.devicePath + " does not lie below /dev");
   struct stat info{};
   if (stat(path.c_str(), &info) != 0) throw PortUnavailable(path + ": " + ErrnoText(errno));
-  if (!S_ISCHR(info.st_mode)) throw PortRefused(spec.devicePath + " is not a character device");
+  if (!S_ISCHR(info.st_mode)) throw PortRefused(portSpec.devicePath + " is not a character device");
 
   FileDescriptor fd(open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
-  if (fd.Get() < 0) throw PortUnavailable("open " + spec.devicePath + ": " + ErrnoText(errno));
-  if (isatty(fd.Get())) ConfigureSerial(fd.Get(), spec);
-  else if (spec.serialOptions) throw PortRefused(spec.devicePath + " is no serial line: speed and flow control do not apply");
+  if (fd.Get() < 0) throw PortUnavailable("open " + portSpec.devicePath + ": " + ErrnoText(errno));
+  if (isatty(fd.Get())) ConfigureSerial(fd.Get(), portSpec);
+  else if (portSpec.serialOptions) throw PortRefused(portSpec.devicePath + " is no serial line: speed and flow control do not apply");
   return std::make_unique<DescriptorWriter>(fd.Release(), settings.writeTimeout, false);
 }
 
-std::unique_ptr<PortWriter> OpenTcp(const PortSpec& spec, const PortSettings& settings) {
+std::unique_ptr<PortWriter> OpenTcp(const PortSpec& portSpec, const PortSettings& settings) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
   addrinfo* found = nullptr;
-  const int rc = getaddrinfo(spec.host.c_str(), spec.service.c_str(), &hints, &found);
-  if (rc != 0) throw PortUnavailable(spec.host + ": " + gai_strerror(rc));
+  const int rc = getaddrinfo(portSpec.host.c_str(), portSpec.service.c_str(), &hints, &found);
+  if (rc != 0) throw PortUnavailable(portSpec.host + ": " + gai_strerror(rc));
   std::string lastError = "no address";
   for (addrinfo* address = found; address; address = address->ai_next) {
     FileDescriptor fd(socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
@@ -180,7 +180,7 @@ std::unique_ptr<PortWriter> OpenTcp(const PortSpec& spec, const PortSettings& se
     return std::make_unique<DescriptorWriter>(fd.Release(), settings.writeTimeout, true);
   }
   freeaddrinfo(found);
-  throw PortUnavailable("connect " + spec.host + ":" + spec.service + ": " + lastError);
+  throw PortUnavailable("connect " + portSpec.host + ":" + portSpec.service + ": " + lastError);
 }
 
 // Writes into a hidden temporary file of the folder and gives it its name when the job is complete.
@@ -212,24 +212,24 @@ class FilePortWriter : public PortWriter {
   bool m_finished = false;
 };
 
-std::unique_ptr<PortWriter> OpenFile(const PortSpec& spec, const PortSettings& settings) {
+std::unique_ptr<PortWriter> OpenFile(const PortSpec& portSpec, const PortSettings& settings) {
   if (settings.fileDir.empty()) throw PortRefused("file ports are not allowed: no print-file folder is configured");
   FileDescriptor folder(open(settings.fileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.Get() < 0) throw PortUnavailable("print-file folder " + settings.fileDir + ": " + ErrnoText(errno));
   struct stat existing{};
-  if (fstatat(folder.Get(), spec.fileName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(existing.st_mode))
-    throw PortRefused(spec.fileName + " is a folder");
-  const std::string temporary = "." + spec.fileName.substr(0, 200) + "." + std::to_string(getpid()) + ".part";
-  return std::make_unique<FilePortWriter>(folder.Release(), temporary, spec.fileName);
+  if (fstatat(folder.Get(), portSpec.fileName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(existing.st_mode))
+    throw PortRefused(portSpec.fileName + " is a folder");
+  const std::string temporary = "." + portSpec.fileName.substr(0, 200) + "." + std::to_string(getpid()) + ".part";
+  return std::make_unique<FilePortWriter>(folder.Release(), temporary, portSpec.fileName);
 }
 
 }  // namespace
 
-std::unique_ptr<PortWriter> OpenPort(const PortSpec& spec, const PortSettings& settings) {
-  switch (spec.kind) {
-    case PortSpec::Kind::Device: return OpenDevice(spec, settings);
-    case PortSpec::Kind::Tcp: return OpenTcp(spec, settings);
-    case PortSpec::Kind::File: return OpenFile(spec, settings);
+std::unique_ptr<PortWriter> OpenPort(const PortSpec& portSpec, const PortSettings& settings) {
+  switch (portSpec.kind) {
+    case PortSpec::Kind::Device: return OpenDevice(portSpec, settings);
+    case PortSpec::Kind::Tcp: return OpenTcp(portSpec, settings);
+    case PortSpec::Kind::File: return OpenFile(portSpec, settings);
   }
   throw PortRefused("unknown port kind");
 }

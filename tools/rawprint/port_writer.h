@@ -39,6 +39,6 @@ class PortWriter {
 
 // Checks the port against the installation (PortRefused: a device port that is no character device, a
 // file port without a configured folder) and opens it (PortUnavailable).
-std::unique_ptr<PortWriter> OpenPort(const PortSpec& spec, const PortSettings& settings);
+std::unique_ptr<PortWriter> OpenPort(const PortSpec& portSpec, const PortSettings& settings);
 
 }  // namespace telvano::rawprint

@@ -68,11 +68,11 @@ void Pause(int milliseconds, double scale) {
 }
 
 // Sends the job; `sent` counts the bytes handed to the port so far.
-void Send(const PrintJob& job, const PortSpec& spec, const PortSettings& settings, double pauseScale,
+void Send(const PrintJob& job, const PortSpec& portSpec, const PortSettings& settings, double pauseScale,
           std::size_t& sent) {
   std::unique_ptr<PortWriter> port;
   try {
-    port = OpenPort(spec, settings);
+    port = OpenPort(portSpec, settings);
   } catch (const PortRefused& refused) {
     throw Failure{kExitPortRefused, std::string("port refused: ") + refused.what()};
   } catch (const PortUnavailable& unavailable) {
@@ -117,16 +117,16 @@ int RunOstrapo(const std::vector<std::string>& arguments, std::ostream& err) {
       throw Failure{kExitScriptRefused, std::string("script refused: ") + error.what()};
     }
     if (port.empty()) port = job.port;
-    PortSpec spec;
+    PortSpec portSpec;
     try {
-      spec = ParsePortText(port);
+      portSpec = ParsePortText(port);
     } catch (const PortRefused& refused) {
       throw Failure{kExitPortRefused, std::string("port refused: ") + refused.what()};
     }
     PortSettings settings;
     settings.fileDir = *options.fileDir;
     settings.connectTimeout = options.connectTimeout;
-    Send(job, spec, settings, options.pauseScale, sent);
+    Send(job, portSpec, settings, options.pauseScale, sent);
   } catch (const Failure& failure) {
     err << "Ostrapo: " << OneLine(failure.reason) << "\n";
     AppendLogLine(*options.logDir, options.scriptPath, port, sent, "exit " + std::to_string(failure.code) + ": " + failure.reason);

@@ -15,35 +15,35 @@ std::string RefusalOf(const std::string& text) {
 }
 
 TEST(PortText, Devices) {
-  PortSpec spec = ParsePortText("/dev/usb/lp0");
-  EXPECT_EQ(spec.kind, PortSpec::Kind::Device);
-  EXPECT_EQ(spec.devicePath, "/dev/usb/lp0");
-  EXPECT_FALSE(spec.serialOptions);
-  spec = ParsePortText("/dev/ttyUSB0:19200:rtscts");
-  EXPECT_EQ(spec.devicePath, "/dev/ttyUSB0");
-  EXPECT_EQ(spec.speed, 19200);
-  EXPECT_EQ(spec.flow, FlowControl::RtsCts);
-  EXPECT_TRUE(spec.serialOptions);
+  PortSpec portSpec = ParsePortText("/dev/usb/lp0");
+  EXPECT_EQ(portSpec.kind, PortSpec::Kind::Device);
+  EXPECT_EQ(portSpec.devicePath, "/dev/usb/lp0");
+  EXPECT_FALSE(portSpec.serialOptions);
+  portSpec = ParsePortText("/dev/ttyUSB0:19200:rtscts");
+  EXPECT_EQ(portSpec.devicePath, "/dev/ttyUSB0");
+  EXPECT_EQ(portSpec.speed, 19200);
+  EXPECT_EQ(portSpec.flow, FlowControl::RtsCts);
+  EXPECT_TRUE(portSpec.serialOptions);
   EXPECT_EQ(ParsePortText("/dev/ttyS0:9600:xonxoff").flow, FlowControl::XonXoff);
   EXPECT_EQ(ParsePortText("/dev/ttyS0:115200").flow, FlowControl::None);
 }
 
 TEST(PortText, Network) {
-  PortSpec spec = ParsePortText("tcp://printer.local:9100");
-  EXPECT_EQ(spec.kind, PortSpec::Kind::Tcp);
-  EXPECT_EQ(spec.host, "printer.local");
-  EXPECT_EQ(spec.service, "9100");
-  spec = ParsePortText("192.168.1.20:9100");
-  EXPECT_EQ(spec.host, "192.168.1.20");
-  spec = ParsePortText("tcp://[::1]:9100");
-  EXPECT_EQ(spec.host, "::1");
-  EXPECT_EQ(spec.service, "9100");
+  PortSpec portSpec = ParsePortText("tcp://printer.local:9100");
+  EXPECT_EQ(portSpec.kind, PortSpec::Kind::Tcp);
+  EXPECT_EQ(portSpec.host, "printer.local");
+  EXPECT_EQ(portSpec.service, "9100");
+  portSpec = ParsePortText("192.168.1.20:9100");
+  EXPECT_EQ(portSpec.host, "192.168.1.20");
+  portSpec = ParsePortText("tcp://[::1]:9100");
+  EXPECT_EQ(portSpec.host, "::1");
+  EXPECT_EQ(portSpec.service, "9100");
 }
 
 TEST(PortText, Files) {
-  const PortSpec spec = ParsePortText("file:receipt.bin");
-  EXPECT_EQ(spec.kind, PortSpec::Kind::File);
-  EXPECT_EQ(spec.fileName, "receipt.bin");
+  const PortSpec portSpec = ParsePortText("file:receipt.bin");
+  EXPECT_EQ(portSpec.kind, PortSpec::Kind::File);
+  EXPECT_EQ(portSpec.fileName, "receipt.bin");
 }
 
 TEST(PortText, RefusedWithAReason) {
