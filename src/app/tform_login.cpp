@@ -3,7 +3,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/secret_hash.h"
+#include "core/stored_secret.h"
 #include "core/text_utils.h"
 
 namespace telvano::app {
@@ -74,7 +74,7 @@ void TFormLogin::CBCertificatesChange(int index) {
 }
 
 void TFormLogin::PasswordEnter(const std::string& text) {
-  if (StoredSecretForm(text) != m_services.ReadSetting("LOGIN_SECRET")) {
+  if (core::StoredSecretForm(text) != m_services.ReadSetting("LOGIN_SECRET")) {
     m_messages.ShowInfo(kWrongPasswordText);
     View().ClearPassword();
     View().FocusPassword();

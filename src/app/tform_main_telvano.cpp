@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/secret_hash.h"
+#include "core/stored_secret.h"
 #include "platform/process.h"
 
 namespace telvano::app {
@@ -114,7 +114,7 @@ bool TFormMainTELVANO::RunStartup(const std::vector<std::string>& arguments) {
 
   bool unattended = false;
   try {
-    unattended = StoredSecretForm(Argument(arguments, 0)) == services.ReadSetting("SOFT_SECRET");
+    unattended = core::StoredSecretForm(Argument(arguments, 0)) == services.ReadSetting("SOFT_SECRET");
   } catch (const std::exception&) {
     messages.ShowMessageNo(2);
     AbandonStart();

@@ -10,7 +10,7 @@
 #include "db/schema.h"
 #include "db/settings.h"
 #include "platform/single_instance_lock.h"
-#include "stored_secret.h"
+#include "core/stored_secret.h"
 
 namespace telvano::setup {
 namespace fs = std::filesystem;
@@ -57,14 +57,14 @@ void WriteConfiguration(const InstallationLayout& layout, const SetupOptions& op
 
 void StoreSecrets(db::Database& database, const SetupOptions& options, std::ostream& out) {
   if (options.loginSecret) {
-    db::WriteSetting(database, "LOGIN_SECRET", StoredSecretForm(*options.loginSecret));
+    db::WriteSetting(database, "LOGIN_SECRET", core::StoredSecretForm(*options.loginSecret));
     out << "  stored           LOGIN_SECRET (SHA-512 of the lower-cased login secret)\n";
   } else {
     out << "  not stored       LOGIN_SECRET: no --login-secret given, so nobody can log in interactively "
            "yet\n";
   }
   if (options.softSecret) {
-    db::WriteSetting(database, "SOFT_SECRET", StoredSecretForm(*options.softSecret));
+    db::WriteSetting(database, "SOFT_SECRET", core::StoredSecretForm(*options.softSecret));
     out << "  stored           SOFT_SECRET (SHA-512 of the lower-cased software secret)\n";
   } else {
     out << "  not stored       SOFT_SECRET: no --soft-secret given, so the POS cannot start TELVANO "

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/secret_hash.h"
+#include "core/stored_secret.h"
 #include "db/database.h"
 #include "db/settings.h"
 #include "support/test_paths.h"
@@ -58,8 +58,8 @@ E2eInstallation::E2eInstallation(db::SchemaLevel level) : m_registry(RegistryPat
                                      "\nExchange_Root=" + (Root() / "Exch").string() + "\n");
   auto database = db::Database::Create({DatabasePath().string(), "SYSDBA", ""});
   db::CreateSchema(*database, level);
-  db::WriteSetting(*database, "SOFT_SECRET", app::StoredSecretForm(kSoftKey));
-  db::WriteSetting(*database, "LOGIN_SECRET", app::StoredSecretForm(kLoginSecret));
+  db::WriteSetting(*database, "SOFT_SECRET", core::StoredSecretForm(kSoftKey));
+  db::WriteSetting(*database, "LOGIN_SECRET", core::StoredSecretForm(kLoginSecret));
   database->Close();
 }
 

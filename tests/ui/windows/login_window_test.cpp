@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "../../unit/app/app_fakes.h"
-#include "app/secret_hash.h"
+#include "core/stored_secret.h"
 #include "qt_test_app.h"
 #include "ui/login_window.h"
 
@@ -18,7 +18,7 @@ class LoginWindowTest : public WithQtApp, public ::testing::Test {
  protected:
   LoginWindowTest() : services(state), login(services, state, messages), window(login) {
     login.AttachView(window);
-    services.settings["LOGIN_SECRET"] = app::StoredSecretForm("tajna");
+    services.settings["LOGIN_SECRET"] = core::StoredSecretForm("tajna");
     services.AddCertificate("AB12CD34", true);
     services.rows = {{"AB12CD34", "100200300", "PJ00001", "СУФ Развој", "Y"}};
     services.processorUid = "AB12CD34";

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/secret_hash.h"
+#include "core/stored_secret.h"
 #include "app/tform_login.h"
 #include "app_fakes.h"
 
@@ -11,7 +11,7 @@ class LoginTest : public ::testing::Test {
  protected:
   LoginTest() : services(state), login(services, state, messages) {
     login.AttachView(view);
-    services.settings["LOGIN_SECRET"] = app::StoredSecretForm("tajna");
+    services.settings["LOGIN_SECRET"] = core::StoredSecretForm("tajna");
     services.AddCertificate("AB12CD34", true);
     services.AddCertificate("VP000001", false);
     services.rows = {{"AB12CD34", "100200300", "PJ00001 Beograd", "СУФ продукција", "Y"},
@@ -27,14 +27,14 @@ class LoginTest : public ::testing::Test {
 };
 
 TEST(SecretHash, IsSha512HexOfTheLowerCasedText) {
-  EXPECT_EQ(app::StoredSecretForm(""),
+  EXPECT_EQ(core::StoredSecretForm(""),
             "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce"
             "47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e");
-  EXPECT_EQ(app::StoredSecretForm("abc"),
+  EXPECT_EQ(core::StoredSecretForm("abc"),
             "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
             "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f");
-  EXPECT_EQ(app::StoredSecretForm("ABC"), app::StoredSecretForm("abc"));
-  EXPECT_EQ(app::StoredSecretForm("ŠIFRA"), app::StoredSecretForm("šifra"));
+  EXPECT_EQ(core::StoredSecretForm("ABC"), core::StoredSecretForm("abc"));
+  EXPECT_EQ(core::StoredSecretForm("ŠIFRA"), core::StoredSecretForm("šifra"));
 }
 
 TEST_F(LoginTest, TheListHoldsEveryCertificateAndTheTwoNewEntries) {

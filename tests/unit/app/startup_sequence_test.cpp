@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/secret_hash.h"
+#include "core/stored_secret.h"
 #include "app/tform_main_telvano.h"
 #include "app_fakes.h"
 #include "support/temp_dir.h"
@@ -28,8 +28,8 @@ struct Harness {
     configuration.LogsDir = dir / "Logs";
     main = std::make_unique<app::TFormMainTELVANO>(configuration, clock, view, headless);
     services = std::make_unique<ScriptedServices>(main->WorkingState());
-    services->settings["SOFT_SECRET"] = app::StoredSecretForm(kSoftKey);
-    services->settings["LOGIN_SECRET"] = app::StoredSecretForm("operater");
+    services->settings["SOFT_SECRET"] = core::StoredSecretForm(kSoftKey);
+    services->settings["LOGIN_SECRET"] = core::StoredSecretForm("operater");
     login = std::make_unique<app::TFormLogin>(*services, main->WorkingState(), messages);
     login->AttachView(loginView);
     app::TFormMainTELVANO::Modules modules;

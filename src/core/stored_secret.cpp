@@ -1,4 +1,4 @@
-#include "stored_secret.h"
+#include "core/stored_secret.h"
 
 #include <openssl/evp.h>
 
@@ -6,10 +6,10 @@
 
 #include "core/text_utils.h"
 
-namespace telvano::setup {
+namespace telvano::core {
 
 std::string StoredSecretForm(const std::string& secret) {
-  const std::string lowered = core::LowerCaseUnicode(secret);
+  const std::string lowered = LowerCaseUnicode(secret);
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   if (EVP_Digest(lowered.data(), lowered.size(), digest, &length, EVP_sha512(), nullptr) != 1) {
@@ -25,4 +25,4 @@ std::string StoredSecretForm(const std::string& secret) {
   return hex;
 }
 
-}  // namespace telvano::setup
+}  // namespace telvano::core

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace telvano::core {
+
+// The stored form of a secret (the login and the unattended-start secrets): SHA-512 of the secret
+// lower-cased, as 128 lower-case hexadecimal characters. The installation tool writes it and the program
+// compares against it, so both must use this one function.
+std::string StoredSecretForm(const std::string& secret);
+
+}  // namespace telvano::core
