@@ -47,6 +47,16 @@ std::size_t Utf8Length(std::string_view text) {
   return count;
 }
 
+std::vector<std::string_view> Utf8Characters(std::string_view text) {
+  std::vector<std::string_view> characters;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = CharLength(text, i);
+    characters.push_back(text.substr(i, length));
+    i += length;
+  }
+  return characters;
+}
+
 std::string Utf8Substr(std::string_view text, std::size_t start, std::size_t count) {
   std::size_t i = 0;
   for (std::size_t skipped = 0; i < text.size() && skipped < start; ++skipped) i += CharLength(text, i);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace telvano::core {
 
@@ -18,6 +19,10 @@ std::string TrimBlanks(std::string_view text);
 
 // The number of characters of a UTF-8 text.
 std::size_t Utf8Length(std::string_view text);
+
+// The characters of a UTF-8 text, each as its byte sequence (views into `text`). A byte that does not start
+// a complete, well-formed sequence stands alone, so nothing is lost or merged.
+std::vector<std::string_view> Utf8Characters(std::string_view text);
 
 // Up to `count` characters starting at character `start` (0-based); never splits a character.
 std::string Utf8Substr(std::string_view text, std::size_t start, std::size_t count);

@@ -2,40 +2,16 @@
 
 #include <vector>
 
+#include "core/text_utils.h"
+
 namespace telvano::sdc {
 
 namespace {
 
-// The characters of a UTF-8 text, each as its byte sequence. A byte that does not start a complete,
-// well-formed sequence stands alone, so nothing is lost or merged.
-std::vector<std::string_view> Characters(std::string_view text) {
-  std::vector<std::string_view> characters;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-    }
-    if (length > 1) {
-      bool complete = at + length <= text.size();
-      for (std::size_t i = 1; complete && i < length; ++i) {
-        complete = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
-      }
-      if (!complete) length = 1;
-    }
-    characters.push_back(text.substr(at, length));
-    at += length;
-  }
-  return characters;
-}
+using core::Utf8Characters;
 
 const std::vector<std::string_view>& AlphabetLetters() {
-  static const std::vector<std::string_view> letters = Characters(kLabelAlphabet);
+  static const std::vector<std::string_view> letters = Utf8Characters(kLabelAlphabet);
   return letters;
 }
 
@@ -59,7 +35,7 @@ int TaxLabelCode(std::string_view letter) {
 }
 
 std::string TaxLabelCodesToLetters(std::string_view text) {
-  const auto characters = Characters(text);
+  const auto characters = Utf8Characters(text);
   const std::size_t count = characters.size();
   std::string result;
   std::size_t i = 0;  // position of the current character, counted from 0
@@ -88,7 +64,7 @@ std::string TaxLabelCodesToLetters(std::string_view text) {
 
 std::string TaxLabelLettersToCodes(std::string_view text) {
   std::string result;
-  for (std::string_view character : Characters(text)) {
+  for (std::string_view character : Utf8Characters(text)) {
     const int code = TaxLabelCode(character);
     if (code == 0) {
       result += character;
