@@ -48,7 +48,9 @@ the program cleanly.
   --cert FILE --key FILE    VPFR: server certificate and key (PEM)
   --client-ca FILE          VPFR: CA certificate (PEM) that must have signed client certificates
   --state FILE              keep counters and recent answers in FILE across restarts
-  --control                 serve /control/faults, /control/requests, /control/gsc, /control/state
+  --control                 serve /control/faults, /control/requests, /control/gsc, /control/lookup,
+                            /control/state
+  --no-lookup               GET /api/v3/invoices/{requestId} answers 503 (until PUT /control/lookup true)
   --omit-qr                 always answer verificationQRCode null
   --omit-journal            always answer journal null
   --omit-field NAME         leave NAME out of every invoice answer (repeatable)
@@ -124,6 +126,7 @@ SimOptions ParseArguments(int argc, char** argv) {
   const std::map<std::string, std::function<void()>> flags = {
       {"--pin-entered", [&] { options.pinEntered = true; }},
       {"--control", [&] { options.control = true; }},
+      {"--no-lookup", [&] { options.lookupAvailable = false; }},
       {"--omit-qr", [&] { options.omitQrCode = true; }},
       {"--omit-journal", [&] { options.omitJournal = true; }},
   };

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "crypto_text.h"
+#include "cut_answer.h"
 #include "invoice_request.h"
 #include "invoice_signer.h"
 #include "sim_state.h"
@@ -143,7 +144,8 @@ FaultKind FaultKindFromText(const std::string& text) {
   static const std::map<std::string, FaultKind> kKinds = {
       {"delay", FaultKind::Delay},   {"drop", FaultKind::Drop},       {"error", FaultKind::HttpError},
       {"malformed", FaultKind::MalformedJson}, {"empty", FaultKind::EmptyBody}, {"status", FaultKind::StatusOverride},
-      {"pin", FaultKind::PinAnswer}};
+      {"pin", FaultKind::PinAnswer},   {"sign-delay", FaultKind::SignThenDelay},
+      {"sign-drop", FaultKind::SignThenDrop}, {"sign-truncate", FaultKind::SignThenTruncate}};
   const auto found = kKinds.find(text);
   if (found == kKinds.end()) throw std::runtime_error("unknown fault kind " + text);
   return found->second;
@@ -178,6 +180,7 @@ struct PfrSimulator::Impl {
                                            : TaxRateTable::FromJsonText(ReadWholeFile(options.taxRatesFile))),
         state(options.stateFile),
         pinEntered(options.pinEntered),
+        lookupAvailable(options.lookupAvailable),
         fixedTime(options.fixedTime) {}
 
   const SimOptions options;
@@ -195,6 +198,7 @@ struct PfrSimulator::Impl {
   SimState state;
   bool pinEntered;
   int wrongPins = 0;
+  bool lookupAvailable;
   std::optional<std::vector<std::string>> gscOverride;
   std::optional<TimePoint> fixedTime;
   std::map<std::string, std::deque<Fault>> faults;
@@ -252,6 +256,7 @@ struct PfrSimulator::Impl {
       return;
     }
     Route(request, response, fault);
+    if (fault) LoseAnswer(*fault, request, response);
   }
 
   // Logs the request and takes the next fault queued for its path.
@@ -278,25 +283,54 @@ struct PfrSimulator::Impl {
   // False when the fault has answered (or dropped) the request.
   bool ApplyFault(const Fault& fault, const httplib::Request& request, httplib::Response& response) {
     switch (fault.kind) {
-      case FaultKind::Delay: {
-        std::unique_lock lock(mutex);
-        wakeUp.wait_for(lock, std::chrono::milliseconds(fault.delayMs), [this] { return stopping; });
-        return true;
-      }
+      case FaultKind::Delay: WaitUnlessStopping(fault.delayMs); return true;
       case FaultKind::Drop: DropConnection(request); return false;
       case FaultKind::HttpError: Reply(response, fault.httpStatus, fault.body); return false;
       case FaultKind::MalformedJson: Reply(response, 200, R"({"requestedBy":"YJLQTEQR","sdcDateTime":)"); return false;
       case FaultKind::EmptyBody: Reply(response, 200, ""); return false;
       case FaultKind::StatusOverride:
       case FaultKind::PinAnswer: return true;  // used by the status and PIN answers
+      case FaultKind::SignThenDelay:
+      case FaultKind::SignThenDrop:
+      case FaultKind::SignThenTruncate: return true;  // used on the finished answer (LoseAnswer)
     }
     return true;
   }
 
-  void DropConnection(const httplib::Request& request) {
+  // The sign-then faults: the request has been answered as normal (an invoice signed, counted and kept for
+  // the lookup); now that answer is held back or cut on its way to the client.
+  void LoseAnswer(const Fault& fault, const httplib::Request& request, httplib::Response& response) {
+    switch (fault.kind) {
+      case FaultKind::SignThenDelay: WaitUnlessStopping(fault.delayMs); break;
+      case FaultKind::SignThenDrop:
+        // httplib writes only after the handler and cannot stop half-way, so the half answer goes out here on
+        // the connection itself; httplib's own answer then fails on the closed connection. The handler runs
+        // on the connection's own thread, so writing through httplib's (const) SSL object cannot race it.
+        SendThenClose(const_cast<SSL*>(request.ssl), ConnectionSocket(request),
+                      HalfAnswer(response.status, response.get_header_value("Content-Type"), response.body));
+        break;
+      // httplib sets Content-Length from the body it sends, so the shorter answer is still well-formed.
+      case FaultKind::SignThenTruncate: response.body.resize(response.body.size() / 2); break;
+      default: break;
+    }
+  }
+
+  // Stop() wakes the wait, so a long delay never holds up stopping.
+  void WaitUnlessStopping(int milliseconds) {
+    std::unique_lock lock(mutex);
+    wakeUp.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stopping; });
+  }
+
+  // The server side of the request's connection, or -1.
+  int ConnectionSocket(const httplib::Request& request) const {
     int socket = -1;
     if (request.ssl != nullptr) socket = SSL_get_fd(request.ssl);
     if (socket < 0) socket = FindConnectionSocket(port, request.remote_port);
+    return socket;
+  }
+
+  void DropConnection(const httplib::Request& request) {
+    const int socket = ConnectionSocket(request);
     // Shut down, not closed: httplib still owns the descriptor and closes it after its write fails.
     if (socket >= 0) shutdown(socket, SHUT_RDWR);
   }
@@ -324,7 +358,9 @@ struct PfrSimulator::Impl {
     } else if (get && path.rfind(invoicePrefix, 0) == 0 && path.size() > invoicePrefix.size()) {
       std::lock_guard lock(mutex);
       const std::string* answer = state.AnswerFor(path.substr(invoicePrefix.size()));
-      if (answer != nullptr) Reply(response, 200, *answer);
+      // 503, not 404: a client must be able to tell "lookup down" from "never signed".
+      if (!lookupAvailable) Reply(response, 503, MessageBody("Service Unavailable"));
+      else if (answer != nullptr) Reply(response, 200, *answer);
       else Reply(response, 404, MessageBody("Not Found"));
     } else {
       Reply(response, 404, MessageBody("Not Found"));
@@ -497,6 +533,15 @@ struct PfrSimulator::Impl {
         std::lock_guard lock(mutex);
         gscOverride.reset();
         Reply(response, 200, "{}");
+      } else if (path == "/control/lookup" && request.method == "PUT") {
+        const bool available = json::parse(request.body).get<bool>();
+        std::lock_guard lock(mutex);
+        lookupAvailable = available;
+        Reply(response, 200, "{}");
+      } else if (path == "/control/lookup" && request.method == "DELETE") {
+        std::lock_guard lock(mutex);
+        lookupAvailable = true;
+        Reply(response, 200, "{}");
       } else if (path == "/control/state" && request.method == "GET") {
         std::lock_guard lock(mutex);
         Reply(response, 200,
@@ -504,7 +549,8 @@ struct PfrSimulator::Impl {
                    {"transactionTypeCounters", state.TypeCounters()},
                    {"lastInvoiceNumber", state.LastInvoiceNumber()},
                    {"pinEntered", pinEntered},
-                   {"wrongPins", wrongPins}}
+                   {"wrongPins", wrongPins},
+                   {"lookupAvailable", lookupAvailable}}
                   .dump());
       } else {
         Reply(response, 404, MessageBody("Not Found"));
@@ -661,6 +707,11 @@ std::optional<std::string> PfrSimulator::AnswerFor(const std::string& requestId)
   std::lock_guard lock(m_impl->mutex);
   const std::string* answer = m_impl->state.AnswerFor(requestId);
   return answer != nullptr ? std::optional<std::string>(*answer) : std::nullopt;
+}
+
+void PfrSimulator::SetLookupAvailable(bool available) {
+  std::lock_guard lock(m_impl->mutex);
+  m_impl->lookupAvailable = available;
 }
 
 void PfrSimulator::SetTime(std::optional<std::chrono::system_clock::time_point> when) {

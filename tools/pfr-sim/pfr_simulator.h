@@ -71,6 +71,8 @@ class PfrSimulator {
   std::string LastInvoiceNumber() const;
   // The answer body signed for that RequestId header (what GET /api/v3/invoices/{id} returns).
   std::optional<std::string> AnswerFor(const std::string& requestId) const;
+  // While unavailable, GET /api/v3/invoices/{id} answers 503 whether or not that invoice was signed.
+  void SetLookupAvailable(bool available);
 
   // The processor's clock: standing still at `when`, or (nullopt) the system clock.
   void SetTime(std::optional<std::chrono::system_clock::time_point> when);

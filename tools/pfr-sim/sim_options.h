@@ -43,6 +43,7 @@ struct SimOptions {
 
   std::string stateFile;  // counters and recent answers survive a restart when set
   bool control = false;   // serve /control/… (faults, request log) over HTTP as well
+  bool lookupAvailable = true;  // false: GET /api/v3/invoices/{id} answers 503 (see SetLookupAvailable)
 
   bool omitQrCode = false;   // answer "verificationQRCode": null whatever the request asks
   bool omitJournal = false;  // answer "journal": null whatever the request asks
@@ -62,6 +63,11 @@ enum class FaultKind {
   EmptyBody,       // answer 200 with an empty body
   StatusOverride,  // status: answer with these gsc codes and/or this uid
   PinAnswer,       // PIN: answer body with httpStatus, whatever PIN was sent
+  // Answer normally (an invoice is signed and kept for GET /api/v3/invoices/{id}), then lose the answer on
+  // the way: the case a client can only recover from by looking the invoice up.
+  SignThenDelay,     // hold the answer back for delayMs before sending it
+  SignThenDrop,      // send the head (full Content-Length) and half the body, then close the connection
+  SignThenTruncate,  // send a complete 200 whose body is only the first half of the answer
 };
 
 struct Fault {
@@ -86,6 +92,13 @@ struct Fault {
   // body as it goes on the wire: "\"2100\"" for a JSON string, "2100" for a bare code.
   static Fault Pin(std::string body, int status = 200, int count = 1) {
     return {FaultKind::PinAnswer, count, 0, status, std::move(body), {}, {}};
+  }
+  static Fault SignedThenDelayed(int milliseconds, int count = 1) {
+    return {FaultKind::SignThenDelay, count, milliseconds, 0, {}, {}, {}};
+  }
+  static Fault SignedThenDropped(int count = 1) { return {FaultKind::SignThenDrop, count, 0, 0, {}, {}, {}}; }
+  static Fault SignedThenTruncated(int count = 1) {
+    return {FaultKind::SignThenTruncate, count, 0, 0, {}, {}, {}};
   }
 };
 
