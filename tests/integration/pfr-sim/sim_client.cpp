@@ -38,6 +38,11 @@ std::unique_ptr<httplib::Client> Connect(const SimClient& client) {
   return connection;
 }
 
+std::size_t AppendToString(char* data, std::size_t size, std::size_t count, void* target) {
+  static_cast<std::string*>(target)->append(data, size * count);
+  return size * count;
+}
+
 SimReply ToReply(const httplib::Result& result) {
   SimReply reply;
   if (!result) return reply;
@@ -56,6 +61,35 @@ SimReply SimClient::Post(const std::string& path, const std::string& body) const
 }
 
 SimClient LpfrClient(const pfrsim::PfrSimulator& simulator) { return SimClient{simulator.BaseUrl(), {}, {}, {}, {}}; }
+
+CurlReply CurlRequest(const SimClient& client, const std::string& method, const std::string& path,
+                      const std::string& body, long timeoutMs) {
+  CURL* curl = curl_easy_init();
+  curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+  for (const auto& [name, value] : HeadersFor(client)) {
+    headers = curl_slist_append(headers, (name + ": " + value).c_str());
+  }
+  CurlReply reply;
+  curl_easy_setopt(curl, CURLOPT_URL, (client.baseUrl + path).c_str());
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+  if (!body.empty()) curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  if (!client.clientCert.empty()) {
+    curl_easy_setopt(curl, CURLOPT_SSLCERT, client.clientCert.c_str());
+    curl_easy_setopt(curl, CURLOPT_SSLKEY, client.clientKey.c_str());
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToString);
+  reply.code = curl_easy_perform(curl);
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+  curl_slist_free_all(headers);
+  curl_easy_cleanup(curl);
+  return reply;
+}
 
 std::string ReadDataFile(const std::string& name) {
   std::ifstream in(std::string(PFRSIM_TEST_DATA) + "/" + name, std::ios::binary);

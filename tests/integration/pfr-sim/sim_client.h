@@ -1,5 +1,7 @@
 #pragma once
 
+#include <curl/curl.h>
+
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -30,6 +32,17 @@ struct SimClient {
 };
 
 SimClient LpfrClient(const pfrsim::PfrSimulator& simulator);
+
+// A request through libcurl, which TELVANO's transport uses, for what shows only there: `code` tells a
+// timeout (CURLE_OPERATION_TIMEDOUT) or a body cut short (CURLE_PARTIAL_FILE) from a whole answer; `body` is
+// what arrived either way.
+struct CurlReply {
+  CURLcode code = CURLE_OK;
+  long status = 0;
+  std::string body;
+};
+CurlReply CurlRequest(const SimClient& client, const std::string& method, const std::string& path,
+                      const std::string& body = {}, long timeoutMs = 10000);
 
 std::string ReadDataFile(const std::string& name);  // from tests/data/pfr-sim
 nlohmann::json ParseJson(const std::string& text);   // fails the test on bad JSON
