@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# The Firebird server that the server tests start and stop (the program and the other tests need none).
+scripts/firebird-server.sh install
 scripts/build.sh
 export TELVANO_SOURCE_DIR="$PWD"
 cd "${BUILD_DIR:-build}"
