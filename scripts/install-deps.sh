@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that building, testing and running TELVANO needs.
 # Idempotent and quiet: packages already present are left alone.
+#   --fuzz   also what the fuzz targets need (clang with its sanitizer and libFuzzer runtimes, llvm-symbolizer);
+#            only tests/fuzz/run.sh and CI ask for it.
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +14,14 @@ PACKAGES=(
   libcpp-httplib-dev libqrencode-dev libgif-dev zbar-tools
   libgtest-dev libgmock-dev
 )
+FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)
+
+for arg in "$@"; do
+  case $arg in
+    --fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
+    *) echo "install-deps: unknown option $arg (known: --fuzz)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do
