@@ -9,6 +9,7 @@
 
 #include "invoice/print_script.h"
 #include "platform/process.h"
+#include "platform/whole_file.h"
 
 namespace telvano::invoice {
 
@@ -25,34 +26,6 @@ bool IsInvoiceUuid(const std::string& uuid) {
   return true;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("Ne mogu da pročitam " + path + " / Cannot read " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error("Ne mogu da pročitam " + path + " / Cannot read " + path);
-  return bytes;
-}
-
-// Written under a temporary name and renamed, so a sender never reads half a script.
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw std::runtime_error("Ne mogu da upišem " + path + " / Cannot write " + path);
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw std::runtime_error("Ne mogu da upišem " + path + " / Cannot write " + path);
-  }
-}
 
 std::string WithoutLineEnds(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -80,11 +53,11 @@ void JournalPrinter::PrintJournal(const std::string& uuid, const std::string& ba
   PrintScriptInput input;
   input.model = static_cast<PrinterModel>(model);
   input.port = printerPort;
-  input.journal = ReadWholeFile(m_configuration.OutputDir + "/" + base + "_journal.txt");
-  input.verificationUrl = WithoutLineEnds(ReadWholeFile(m_configuration.OutputDir + "/" + base + "_vurl.txt"));
+  input.journal = platform::ReadWholeFile(m_configuration.OutputDir + "/" + base + "_journal.txt");
+  input.verificationUrl = WithoutLineEnds(platform::ReadWholeFile(m_configuration.OutputDir + "/" + base + "_vurl.txt"));
   input.changeAmount = changeAmount;
   input.signatureLine = signatureLine;
-  WriteWholeFile(ScriptPath(uuid), BuildPrintScript(input));
+  platform::WriteFileDurably(ScriptPath(uuid), BuildPrintScript(input));
 
   std::string error;
   if (!StartRawPrintSender(uuid, printerPort, &error) && m_reportFailure) m_reportFailure(error);

@@ -9,6 +9,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/whole_file.h"
+
 namespace telvano::invoice {
 
 namespace {
@@ -21,19 +23,6 @@ constexpr auto kAttemptWait = 1000ms;
 constexpr int kAttempts = 5;
 constexpr std::array<const char*, 5> kResultSuffixes{"_basic.csv", "_journal.txt", "_qrcode.gif", "_vurl.txt",
                                                      "_err.txt"};
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("Cannot read " + path.string());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteWholeFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw std::runtime_error("Cannot write " + path.string());
-}
 
 // The error file starts with a byte-order mark and ends with a line break; neither belongs to the message.
 std::string ErrorFileMessage(std::string text) {
@@ -81,7 +70,7 @@ void CreateTestInvoice(const core::Configuration& configuration, platform::Clock
   const fs::path inputFile = fs::path(configuration.InputDir) / fileName;
   const fs::path outputDir = configuration.OutputDir;
 
-  WriteWholeFile(inputFile, TestInvoiceText(currentTaxLabels.front()));
+  platform::WriteFileDurably(inputFile.string(), TestInvoiceText(currentTaxLabels.front()));
   try {
     processCsvInvoice(fileName);
   } catch (...) {
@@ -102,7 +91,7 @@ void CreateTestInvoice(const core::Configuration& configuration, platform::Clock
     if (fs::exists(errorFile)) {
       failed = true;
       try {
-        errorText = ErrorFileMessage(ReadWholeFile(errorFile));
+        errorText = ErrorFileMessage(platform::ReadWholeFile(errorFile.string()));
       } catch (const std::exception& error) {
         errorText = error.what();
       }

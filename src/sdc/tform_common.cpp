@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/message_table.h"
+#include "platform/whole_file.h"
 
 namespace telvano::sdc {
 
@@ -68,27 +69,6 @@ std::string Trim(const std::string& text) {
   if (first == std::string::npos) return {};
   const auto last = text.find_last_not_of(" \t\r\n");
   return text.substr(first, last - first + 1);
-}
-
-// Replaces `path` as a whole: the POS never sees a half-written file.
-void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes) {
-  const std::filesystem::path temporary = path.parent_path() / ("." + path.filename().string() + ".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw SdcError("Cannot write file \"" + path.string() + "\"");
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw SdcError("Cannot write file \"" + path.string() + "\"");
-  }
 }
 
 }  // namespace
@@ -202,7 +182,11 @@ void TFormCommon::SaveProcessorInfo(int kind, bool showDone) {
   const std::string text = environment ? GetEnvironmentJson() : GetStatusJson();
   const std::string file =
       m_configuration.OutputDir + "/" + serial + (environment ? "_Environment.json" : "_Status.json");
-  WriteWholeFile(file, text + "\r\n");
+  try {
+    platform::WriteFileDurably(file, text + "\r\n");
+  } catch (const platform::FileError& error) {
+    throw SdcError(error.what());
+  }
   if (showDone) m_messages.ShowInfo("Sačuvan u: " + file);
 }
 

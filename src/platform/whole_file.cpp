@@ -1,0 +1,124 @@
+#include "platform/whole_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace telvano::platform {
+
+namespace {
+
+// Closes the descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : m_fd(fd) {}
+  ~Descriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return m_fd; }
+  // Closes now, so that a failing close (a late write error on some file systems) is seen.
+  bool Close() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int m_fd;
+};
+
+std::string Reason(int error) { return std::strerror(error); }
+
+std::string ReadFailure(const std::string& path, int error) {
+  return "Ne mogu da pročitam fajl / Cannot read file: " + path + " (" + Reason(error) + ")";
+}
+
+std::string WriteFailure(const std::string& path, int error) {
+  return "Ne mogu da upišem fajl / Cannot write file: " + path + " (" + Reason(error) + ")";
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.Get() < 0) throw FileError(ReadFailure(path, errno));
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
+  if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    throw FileTooLargeError("Fajl je prevelik / File too large: " + path + " (" + std::to_string(info.st_size) +
+                            " bytes)");
+  }
+  std::string bytes;
+  if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(ReadFailure(path, errno));
+    }
+    if (got == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (bytes.size() + static_cast<std::size_t>(got) > maxBytes) {
+      throw FileTooLargeError("Fajl je prevelik / File too large: " + path);
+    }
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  return bytes;
+}
+
+void WriteFileDurably(const std::string& path, std::string_view bytes) {
+  const std::filesystem::path target(path);
+  const std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".tmp")).string();
+  // A name too long for the file system fails here already (the temporary name is longer still), and so
+  // does a folder that is missing, read-only or full.
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (fd.Get() < 0) throw FileError(WriteFailure(path, errno));
+  const auto fail = [&temporary, &path](int error) {
+    ::unlink(temporary.c_str());
+    throw FileError(WriteFailure(path, error));
+  };
+  if (!WriteAll(fd.Get(), bytes)) fail(errno);
+  if (::fsync(fd.Get()) != 0) fail(errno);
+  if (!fd.Close()) fail(errno);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) fail(errno);
+  SyncFolder(FolderOf(path));
+}
+
+void SyncFolder(const std::string& folder) {
+  Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.Get() < 0) throw FileError(WriteFailure(folder, errno));
+  // Some file systems do not sync folders (EINVAL); the rename is then as durable as they make it.
+  if (::fsync(fd.Get()) != 0 && errno != EINVAL) throw FileError(WriteFailure(folder, errno));
+}
+
+std::size_t MaxFileNameLength(const std::string& folder) {
+  errno = 0;
+  const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+}  // namespace telvano::platform

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace telvano::platform {
+
+// A file that could not be read or written; what() names the file and the system's reason.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A file larger than the reader accepts; raised before its content is read.
+class FileTooLargeError : public FileError {
+ public:
+  using FileError::FileError;
+};
+
+// The whole content of a file. Raises FileError when it cannot be read and FileTooLargeError when it holds
+// more than `maxBytes`.
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+
+// Replaces `path` as a whole, so that no reader ever sees half of it and a crash leaves either the old file
+// or the new one: the bytes go to a hidden temporary name in the same folder, are flushed to the disk,
+// renamed into place, and the folder itself is flushed. On any failure (a full disk, a read-only folder, a
+// name too long) the temporary file is removed, nothing is left behind, and FileError says why.
+void WriteFileDurably(const std::string& path, std::string_view bytes);
+
+// Flushes a folder's entries (a rename or a new file in it) to the disk; raises FileError.
+void SyncFolder(const std::string& folder);
+
+// The longest file name the folder's file system accepts (NAME_MAX of that file system; 255 when unknown).
+std::size_t MaxFileNameLength(const std::string& folder);
+
+}  // namespace telvano::platform
