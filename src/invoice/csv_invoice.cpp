@@ -111,10 +111,11 @@ std::optional<db::Decimal> ParseFixed4(std::string_view text) {
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   std::int64_t units = 0;
   bool anyDigit = false;
-  constexpr std::int64_t kLimit = 922337203685477LL;  // keeps units × 10^4 inside 64 bits
+  // The largest whole part whose units (× 10^4, plus four decimals and a rounding step) fit in 64 bits.
+  constexpr std::int64_t kMaxWhole = 922337203685476LL;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (units > kLimit) return std::nullopt;
     units = units * 10 + (text[i] - '0');
+    if (units > kMaxWhole) return std::nullopt;
     anyDigit = true;
   }
   int fractionDigits = 0;

@@ -26,6 +26,8 @@ std::optional<std::string> ValueText(const Json& object, const char* key) {
     if (!std::isfinite(number)) return std::nullopt;
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed);
+    // A number whose fixed form does not fit (1e300) is no amount or counter of a receipt: the default.
+    if (result.ec != std::errc()) return std::nullopt;
     return std::string(buffer, result.ptr);
   }
   if (value.is_boolean()) return value.get<bool>() ? "true" : "false";
