@@ -19,6 +19,36 @@ constexpr unsigned kCharsetUtf8 = 4;
 constexpr unsigned kCharsetOctets = 1;
 constexpr unsigned kMaxVaryingBytes = 32765;
 
+// The error codes that say the link to the database is gone rather than that a statement was wrong.
+bool IsConnectionLossCode(ISC_STATUS code) {
+  switch (code) {
+    case isc_network_error:
+    case isc_net_read_err:
+    case isc_net_write_err:
+    case isc_lost_db_connection:
+    case isc_conn_lost:
+    case isc_att_shutdown:
+    case isc_shutdown:
+    case isc_net_server_shutdown:
+    case isc_bad_db_handle:
+    case isc_net_connect_err:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Walks the whole status vector: the loss may be named by the second or third code of a message.
+bool NamesConnectionLoss(const ISC_STATUS* vector) {
+  if (!vector) return false;
+  for (const ISC_STATUS* at = vector; *at != isc_arg_end;) {
+    const ISC_STATUS kind = *at;
+    if (kind == isc_arg_gds && IsConnectionLossCode(at[1])) return true;
+    at += (kind == isc_arg_cstring) ? 3 : 2;
+  }
+  return false;
+}
+
 // Firebird's status as one text: every line of its message, joined by "\n".
 DbError ErrorFrom(IUtil* util, IStatus* status, const std::string& context = {}) {
   char buffer[4096];
@@ -29,7 +59,7 @@ DbError ErrorFrom(IUtil* util, IStatus* status, const std::string& context = {})
   const ISC_STATUS* vector = reinterpret_cast<const ISC_STATUS*>(status->getErrors());
   std::int64_t gds = vector && vector[0] == isc_arg_gds ? vector[1] : 0;
   std::int64_t sql = vector ? isc_sqlcode(vector) : 0;
-  return DbError(text, sql, gds);
+  return DbError(text, sql, gds, NamesConnectionLoss(vector));
 }
 
 bool Failed(CheckStatusWrapper& status) { return (status.getState() & IStatus::STATE_ERRORS) != 0; }
@@ -63,6 +93,8 @@ struct Database::Impl {
   IAttachment* attachment = nullptr;
   ITransaction* explicitTransaction = nullptr;
   std::string name;
+  Options options;
+  bool connectionLost = false;
 
   Impl() { provider = master->getDispatcher(); }
 
@@ -73,7 +105,10 @@ struct Database::Impl {
   }
 
   void Check(const std::string& context = {}) {
-    if (Failed(status)) throw ErrorFrom(util, &status, context);
+    if (!Failed(status)) return;
+    DbError error = ErrorFrom(util, &status, context);
+    if (error.ConnectionLost()) connectionLost = true;
+    throw error;
   }
 
   void CloseQuietly() {
@@ -116,7 +151,8 @@ struct Database::Impl {
     return dpb;
   }
 
-  void Open(const Options& options, bool creating) {
+  void Open(const Options& openOptions, bool creating) {
+    options = openOptions;
     name = options.name;
     if (IsEmbeddedName(options.name)) PrepareEmbeddedAccess();
     IXpbBuilder* dpb = BuildDpb(options, creating);
@@ -489,6 +525,18 @@ bool Database::IsOpen() const { return m_impl->attachment != nullptr; }
 void Database::Close() { m_impl->CloseQuietly(); }
 
 bool Database::InTransaction() const { return m_impl->explicitTransaction != nullptr; }
+
+bool Database::ConnectionLost() const { return m_impl->connectionLost; }
+
+void Database::Reconnect() {
+  Impl& impl = *m_impl;
+  // A lost attachment cannot be detached cleanly; the handles are released either way.
+  impl.CloseQuietly();
+  impl.Open(impl.options, false);
+  impl.connectionLost = false;
+}
+
+void Database::Ping() { m_impl->Run("select 1 from rdb$database", {}, 1); }
 
 void Database::Execute(std::string_view sql, const std::vector<Param>& params) {
   m_impl->Run(sql, params, SIZE_MAX);

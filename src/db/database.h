@@ -37,14 +37,19 @@ Param SqlValue(const std::string& text);
 // A failed database operation; what() is Firebird's status text (all lines joined by "\n").
 class DbError : public std::runtime_error {
  public:
-  DbError(const std::string& message, std::int64_t sqlCode = 0, std::int64_t gdsCode = 0)
-      : std::runtime_error(message), m_sqlCode(sqlCode), m_gdsCode(gdsCode) {}
+  DbError(const std::string& message, std::int64_t sqlCode = 0, std::int64_t gdsCode = 0,
+          bool connectionLost = false)
+      : std::runtime_error(message), m_sqlCode(sqlCode), m_gdsCode(gdsCode), m_connectionLost(connectionLost) {}
   std::int64_t SqlCode() const { return m_sqlCode; }
   std::int64_t GdsCode() const { return m_gdsCode; }
+  // The link to the database is gone (network error, server shut down, attachment lost): nothing about the
+  // statement itself was wrong, and it may succeed on a new connection.
+  bool ConnectionLost() const { return m_connectionLost; }
 
  private:
   std::int64_t m_sqlCode;
   std::int64_t m_gdsCode;
+  bool m_connectionLost;
 };
 
 // One value of a result row.
@@ -118,6 +123,14 @@ class Database {
   bool IsOpen() const;
   void Close();  // rolls back an open transaction, then detaches
   bool InTransaction() const;  // a Transaction of this connection is open
+
+  // True once a statement failed because the link to the database was lost; a Reconnect clears it.
+  bool ConnectionLost() const;
+  // Drops the attachment (whatever state it is in) and attaches again with the same options. Raises DbError
+  // when the database cannot be reached; ConnectionLost() stays true then.
+  void Reconnect();
+  // One trivial statement: raises DbError when the database does not answer.
+  void Ping();
 
   void Execute(std::string_view sql, const std::vector<Param>& params = {});
   // Like Execute; returns how many rows the statement inserted, updated or deleted.

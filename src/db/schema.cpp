@@ -49,6 +49,7 @@
 
 #include "db/schema.h"
 
+#include "db/invoice_flight_schema.h"
 #include "db/settings.h"
 
 namespace telvano::db {
@@ -138,6 +139,14 @@ void RunStep(Database& database, const UpgradeStep& step, const StatementObserve
   transaction.Commit();
 }
 
+void EnsureFlightTable(Database& database) {
+  try {
+    EnsureInvoiceFlightTable(database);
+  } catch (const DbError& error) {
+    throw SchemaError(std::string("cannot create the table of invoices in flight: ") + error.what());
+  }
+}
+
 }  // namespace
 
 const std::vector<std::string>& BaseSchemaStatements() { return BaseStatementList(); }
@@ -183,6 +192,7 @@ void CreateSchema(Database& database, SchemaLevel level) {
   WriteSetting(database, kDbVersionKey, kDbVersion10_10);
   const auto& steps = UpgradeSteps();
   for (int i = 0; i < StepIndexOf(level); ++i) RunStep(database, steps[i], {});
+  EnsureInvoiceFlightTable(database);
 }
 
 void CheckAndUpgradeSchema(Database& database, const StatementObserver& observer) {
@@ -192,7 +202,10 @@ void CheckAndUpgradeSchema(Database& database, const StatementObserver& observer
   } catch (const DbError& error) {
     throw SchemaError(std::string("cannot read the schema version: ") + error.what());
   }
-  if (mark == kCurrentDbVersion) return;
+  if (mark == kCurrentDbVersion) {
+    EnsureFlightTable(database);
+    return;
+  }
   if (mark.empty()) throw SchemaError("the database has no schema version");
   if (!IsKnownMark(mark)) throw SchemaError("unknown schema version " + mark);
   for (const UpgradeStep& step : UpgradeSteps()) {
@@ -210,6 +223,7 @@ void CheckAndUpgradeSchema(Database& database, const StatementObserver& observer
     throw SchemaError(std::string("cannot read the schema version: ") + error.what());
   }
   if (mark != kCurrentDbVersion) throw SchemaError("the schema is at " + mark + " after the upgrade");
+  EnsureFlightTable(database);
 }
 
 void ProbeDatabase(Database& database) {
