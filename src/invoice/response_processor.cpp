@@ -1,12 +1,9 @@
 #include "invoice/response_processor.h"
 
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <stdexcept>
 
 #include "core/text_utils.h"
 #include "db/settings.h"
+#include "platform/whole_file.h"
 #include "sdc/tax_labels.h"
 
 namespace telvano::invoice {
@@ -14,38 +11,24 @@ namespace telvano::invoice {
 using db::Param;
 using db::SqlValue;
 
-ResponseProcessor::ResponseProcessor(const core::Configuration& configuration, db::Database& database,
-                                     ResultFileWriter& writer)
-    : m_configuration(configuration), m_database(database), m_writer(writer) {}
+ResponseProcessor::ResponseProcessor(const core::Configuration& configuration, db::Database& database)
+    : m_configuration(configuration), m_database(database) {}
 
-void ResponseProcessor::ProcessResponse(const std::string& uuid, int printerModel, const std::string& printerPort,
-                                        const db::Decimal& changeAmount, bool signatureLine, bool taxLabelCodes,
-                                        bool oneTransaction, const std::string& baseName) {
-  const TSdcResponse response = ParseSdcResponse(ReadWholeFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json"));
-  // With forced writes every commit waits for the disk; one commit for the whole answer keeps it fast. A
-  // failure rolls the answer's rows back before the caller's undo runs.
-  std::optional<db::Database::Transaction> transaction;
-  if (oneTransaction && !m_database.InTransaction()) transaction.emplace(m_database);
+TSdcResponse ResponseProcessor::ReadSavedAnswer(const std::string& uuid) const {
+  return ParseSdcResponse(platform::ReadWholeFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json"));
+}
+
+void ResponseProcessor::StoreAnswer(const std::string& uuid, const TSdcResponse& response) {
   UpdateMrc(response.mrc);
-
-  std::string base;
   std::string requestNumber;
   std::string itType;
   if (const auto row = m_database.QueryFirst(
-          "select ext_filename, invoice_number, invoice_type||transaction_type itType from inv_request "
-          "where inv_uuid=?",
+          "select invoice_number, invoice_type||transaction_type itType from inv_request where inv_uuid=?",
           {Param(uuid)})) {
-    base = BaseName((*row)["ext_filename"].AsString());
     requestNumber = (*row)["invoice_number"].AsString();
     itType = (*row)["itType"].AsString();
   }
-
-  if (!baseName.empty()) base = baseName;
-
   StoreResponse(uuid, response, requestNumber, itType);
-  m_writer.WriteResultFiles(response, uuid, base, printerModel, printerPort, changeAmount, signatureLine,
-                            taxLabelCodes);
-  if (transaction) transaction->Commit();
 }
 
 void ResponseProcessor::StoreResponse(const std::string& uuid, const TSdcResponse& r,
@@ -94,12 +77,5 @@ void ResponseProcessor::UpdateMrc(const std::string& mrc) {
   if (db::ReadSetting(m_database, "SDC_MRC") != mrc) db::WriteSetting(m_database, "SDC_MRC", mrc);
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("Ne mogu da pročitam fajl / Cannot read file: " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error("Ne mogu da pročitam fajl / Cannot read file: " + path);
-  return bytes;
-}
 
 }  // namespace telvano::invoice

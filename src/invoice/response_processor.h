@@ -4,7 +4,6 @@
 
 #include "core/configuration.h"
 #include "db/database.h"
-#include "invoice/result_files.h"
 #include "invoice/sdc_response.h"
 
 namespace telvano::invoice {
@@ -14,16 +13,16 @@ namespace telvano::invoice {
 // in the settings, and the result files for the POS.
 class ResponseProcessor {
  public:
-  ResponseProcessor(const core::Configuration& configuration, db::Database& database, ResultFileWriter& writer);
+  ResponseProcessor(const core::Configuration& configuration, db::Database& database);
 
-  // Reads ArchiveDir/<uuid>_resp.json and processes it. Raises on a missing or unreadable answer, an answer
-  // without taxItems, a failed statement or a result file that cannot be written. With `oneTransaction` the
-  // settings and rows of the answer are committed together after the result files were written.
-  // The result files are named after `baseName`; when it is empty, after the stored ext_filename (which is
-  // upper-cased, while a case-sensitive file system needs the POS's own spelling to be found again).
-  void ProcessResponse(const std::string& uuid, int printerModel, const std::string& printerPort,
-                       const db::Decimal& changeAmount, bool signatureLine, bool taxLabelCodes,
-                       bool oneTransaction = false, const std::string& baseName = {});
+  // Reads ArchiveDir/<uuid>_resp.json. Raises on a missing or unreadable answer and on an answer that is not
+  // JSON or has no taxItems.
+  TSdcResponse ReadSavedAnswer(const std::string& uuid) const;
+
+  // Stores a signed answer: the MRC setting, the inv_response row, one inv_tax_items row per tax item, and
+  // the fiscal date, number and signer on the request rows. The statements join the caller's transaction;
+  // the caller commits them together with whatever else marks the answer as stored.
+  void StoreAnswer(const std::string& uuid, const TSdcResponse& response);
 
  private:
   void StoreResponse(const std::string& uuid, const TSdcResponse& response, const std::string& requestNumber,
@@ -32,10 +31,6 @@ class ResponseProcessor {
 
   const core::Configuration& m_configuration;
   db::Database& m_database;
-  ResultFileWriter& m_writer;
 };
-
-// The whole content of a file; raises std::runtime_error naming it when it cannot be read.
-std::string ReadWholeFile(const std::string& path);
 
 }  // namespace telvano::invoice

@@ -1,9 +1,10 @@
 #include "invoice/result_files.h"
 
-#include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
+#include "platform/whole_file.h"
 #include "sdc/tax_labels.h"
 
 namespace telvano::invoice {
@@ -45,22 +46,43 @@ std::string ResultFileWriter::OutputPath(const std::string& base, const char* su
 void ResultFileWriter::WriteResultFiles(const TSdcResponse& response, const std::string& uuid,
                                         const std::string& base, int printerModel, const std::string& printerPort,
                                         const db::Decimal& changeAmount, bool signatureLine, bool taxLabelCodes) {
-  if (!response.journal.empty()) WriteWholeFile(OutputPath(base, "_journal.txt"), response.journal + kCrLf);
-  WriteWholeFile(OutputPath(base, "_vurl.txt"), response.verificationUrl + kCrLf);
-  if (printerModel >= 0 && printerModel <= 4) {
-    m_printer.PrintJournal(uuid, base, std::to_string(printerModel), printerPort, changeAmount, signatureLine);
+  WriteReceiptTexts(response, base);
+  PrintReceipt(uuid, base, printerModel, printerPort, changeAmount, signatureLine);
+  WriteImageAndSummary(response, base, taxLabelCodes);
+}
+
+void ResultFileWriter::WriteReceiptTexts(const TSdcResponse& response, const std::string& base) {
+  if (!response.journal.empty()) {
+    platform::WriteFileDurably(OutputPath(base, "_journal.txt"), response.journal + kCrLf);
   }
+  platform::WriteFileDurably(OutputPath(base, "_vurl.txt"), response.verificationUrl + kCrLf);
+}
+
+void ResultFileWriter::PrintReceipt(const std::string& uuid, const std::string& base, int printerModel,
+                                    const std::string& printerPort, const db::Decimal& changeAmount,
+                                    bool signatureLine) {
+  if (printerModel < 0 || printerModel > 4) return;
+  m_printer.PrintJournal(uuid, base, std::to_string(printerModel), printerPort, changeAmount, signatureLine);
+}
+
+void ResultFileWriter::WriteImageAndSummary(const TSdcResponse& response, const std::string& base,
+                                            bool taxLabelCodes) {
   if (!response.verificationQRCode.empty()) {
-    WriteWholeFile(OutputPath(base, "_qrcode.gif"), DecodeBase64(response.verificationQRCode) + kCrLf);
+    platform::WriteFileDurably(OutputPath(base, "_qrcode.gif"), QrCodeImageBytes(response.verificationQRCode) + kCrLf);
   }
-  WriteWholeFile(OutputPath(base, "_basic.csv"), BuildBasicCsv(response, taxLabelCodes));
+  platform::WriteFileDurably(OutputPath(base, "_basic.csv"), BuildBasicCsv(response, taxLabelCodes));
+}
+
+void ResultFileWriter::RemoveErrorFile(const std::string& inputFileName) {
+  std::error_code ignored;
+  std::filesystem::remove(OutputPath(BaseName(inputFileName), "_err.txt"), ignored);
 }
 
 void ResultFileWriter::WriteErrorFile(const std::string& inputFileName, const std::string& failureText) {
   const platform::LocalDateTime now = m_clock.LocalNow();
   const std::string stamp = std::to_string(now.year) + "-" + TwoDigits(now.month) + "-" + TwoDigits(now.day) + " " +
                             TwoDigits(now.hour) + ":" + TwoDigits(now.minute) + ":" + TwoDigits(now.second);
-  WriteWholeFile(OutputPath(BaseName(inputFileName), "_err.txt"),
+  platform::WriteFileDurably(OutputPath(BaseName(inputFileName), "_err.txt"),
                  "\xEF\xBB\xBF" + stamp + kCrLf + failureText + kCrLf);
 }
 
@@ -119,6 +141,17 @@ std::string QuoteCsvField(std::string_view field) {
   return out;
 }
 
+std::string QrCodeImageBytes(std::string_view qrCode) {
+  // Some processors send the image as a data URI ("data:image/gif;base64,R0lG..."): its Base64 starts after
+  // the comma, and the letters of the prefix must not be decoded as image bytes.
+  constexpr std::string_view kMarker = ";base64,";
+  if (qrCode.starts_with("data:")) {
+    const std::size_t marker = qrCode.find(kMarker);
+    if (marker != std::string_view::npos) qrCode.remove_prefix(marker + kMarker.size());
+  }
+  return DecodeBase64(qrCode);
+}
+
 std::string DecodeBase64(std::string_view text) {
   std::string out;
   out.reserve(text.size() / 4 * 3);
@@ -143,12 +176,5 @@ std::string DecodeBase64(std::string_view text) {
   return out;
 }
 
-void WriteWholeFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("Ne mogu da upišem fajl / Cannot write file: " + path);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw std::runtime_error("Ne mogu da upišem fajl / Cannot write file: " + path);
-}
 
 }  // namespace telvano::invoice

@@ -23,8 +23,19 @@ class ResultFileWriter {
                         int printerModel, const std::string& printerPort, const db::Decimal& changeAmount,
                         bool signatureLine, bool taxLabelCodes);
 
+  // The same in three steps, for a caller that handles the print itself: the text files before the print,
+  // the print (models 0 to 4 only; raises when it fails), and the image and summary after it.
+  void WriteReceiptTexts(const TSdcResponse& response, const std::string& base);
+  void PrintReceipt(const std::string& uuid, const std::string& base, int printerModel,
+                    const std::string& printerPort, const db::Decimal& changeAmount, bool signatureLine);
+  void WriteImageAndSummary(const TSdcResponse& response, const std::string& base, bool taxLabelCodes);
+
   // <base>_err.txt with a byte-order mark: the local time "yyyy-mm-dd hh:nn:ss", then the failure text.
   void WriteErrorFile(const std::string& inputFileName, const std::string& failureText);
+  // Removes <base>_err.txt of an earlier try, so that it never stands beside the results of a success.
+  void RemoveErrorFile(const std::string& inputFileName);
+  // The suffix of the longest result file name ("_journal.txt"): a base name must leave room for it.
+  static constexpr const char* kLongestSuffix = "_journal.txt";
 
  private:
   std::string OutputPath(const std::string& base, const char* suffix) const;
@@ -44,10 +55,10 @@ std::string BuildBasicCsv(const TSdcResponse& response, bool taxLabelCodes);
 // a space or a control character (codes 1 to 31); bare otherwise.
 std::string QuoteCsvField(std::string_view field);
 
+// The bytes of the answer's QR image: its Base64, bare or as a "data:image/...;base64," URI, decoded.
+std::string QrCodeImageBytes(std::string_view qrCode);
+
 // Standard Base64 decoded; characters outside the alphabet (line breaks, blanks) are skipped, "=" ends it.
 std::string DecodeBase64(std::string_view text);
-
-// Writes `bytes` to `path`, replacing a file of that name; raises std::runtime_error when it cannot.
-void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace telvano::invoice

@@ -1,5 +1,7 @@
 #include "invoice/tform_invoice.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -8,12 +10,20 @@
 #include "invoice/csv_text.h"
 #include "invoice/invoice_error.h"
 #include "invoice/invoice_request.h"
-#include "invoice/sdc_error_text.h"
+#include "platform/whole_file.h"
 
 namespace telvano::invoice {
 namespace {
 
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
 constexpr const char* kCrLf = "\r\n";
+// The waits before each lookup of an answer that got lost: the POS learns the outcome within seconds, and a
+// processor that is briefly busy gets time to answer.
+constexpr std::chrono::milliseconds kLookupWaits[] = {0ms, 2000ms, 3000ms};
+// The temporary name of a result file adds "." in front and ".tmp" behind.
+constexpr std::size_t kTemporaryNameExtra = 5;
 
 // A name the handler may join to a folder: no separator, no NUL, not "." or "..".
 bool IsBareName(const std::string& name) {
@@ -23,7 +33,27 @@ bool IsBareName(const std::string& name) {
 
 void RemoveQuietly(const std::string& path) {
   std::error_code ignored;
-  std::filesystem::remove(path, ignored);
+  fs::remove(path, ignored);
+}
+
+// One line of the log for a text of several lines.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+// Moves the input into the archive without following it (a symbolic link, a folder or a FIFO moves as what
+// it is) and without needing space on the disk; a copy is made only across file systems.
+bool MoveAside(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  std::error_code error;
+  if (!fs::is_regular_file(fs::symlink_status(from, error))) return false;
+  if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) return false;
+  RemoveQuietly(from);
+  return true;
 }
 
 }  // namespace
@@ -36,16 +66,30 @@ TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Databas
       m_clock(clock),
       m_storage(database),
       m_resultFiles(configuration, clock, printer),
-      m_responses(configuration, database, m_resultFiles) {
+      m_responses(configuration, database),
+      m_flight(database),
+      m_completion(configuration, database, m_flight, m_responses, m_resultFiles, m_storage),
+      m_recovery(m_flight, m_completion, http, clock) {
   for (const core::ProcessorErrorText& entry : core::ProcessorErrorTexts()) {
     m_processorErrorTexts.Add(std::string(entry.code), std::string(entry.text));
   }
 }
 
+void TFormInvoice::SetLog(InvoiceLog log) { m_completion.SetLog(std::move(log)); }
+
 void TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
   Attempt attempt;
   try {
     Fiscalise(fileName, attempt);
+  } catch (const db::DbError& error) {
+    if (!error.ConnectionLost()) {
+      Fail(fileName, attempt, error.what());
+      return;
+    }
+    // Nothing was sent: the input waits for the database instead of being answered with its failure. Rows
+    // that were committed are undone by the recovery once the database is back.
+    m_completion.Log("Baza podataka nije dostupna; račun " + fileName + " čeka / The database is not available; "
+                     "the invoice waits: " + OneLine(error.what()));
   } catch (const std::exception& error) {
     Fail(fileName, attempt, error.what());
   } catch (...) {
@@ -55,6 +99,24 @@ void TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
 
 void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
   const InvoiceFileName name = CheckInvoiceFileName(fileName, m_lists);
+  // An input whose invoice is still open is neither answered nor sent again; it waits for its outcome.
+  if (m_recovery.HoldsInput(fileName) || m_flight.IsOpenFor(name.extFilename)) {
+    m_recovery.Hold(name.extFilename);
+    return;
+  }
+  CheckNamesFit(fileName);
+  Prepare(name, attempt);
+  SendAndResolve(attempt);
+}
+
+void TFormInvoice::CheckNamesFit(const std::string& fileName) const {
+  const std::size_t needed = BaseName(fileName).size() + std::string(ResultFileWriter::kLongestSuffix).size() +
+                             kTemporaryNameExtra;
+  if (needed > platform::MaxFileNameLength(m_configuration.OutputDir)) throw InvoiceError(kMessageNameTooLong);
+}
+
+void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
+  const std::string& fileName = name.fileName;
   // Grouped: the duplicate check, the rows and the reading of the request share one transaction, committed
   // before anything is sent; a failure before that point leaves no row (the transaction ends as this
   // function unwinds, before the undo of the failure path runs).
@@ -64,79 +126,152 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
 
   std::vector<std::string> lines;
   if (name.hasCsvExtension) {
-    // Opening a FIFO or device would block the one thread of the program; only plain files are read.
+    // Opening a FIFO or device would block the one thread of the program, and a link may point anywhere:
+    // only plain files are read.
     std::error_code error;
-    if (std::filesystem::exists(InputPath(fileName), error) &&
-        !std::filesystem::is_regular_file(InputPath(fileName), error)) {
+    const fs::file_status status = fs::symlink_status(InputPath(fileName), error);
+    if (!error && fs::exists(status) && !fs::is_regular_file(status)) {
       throw InvoiceError("Nije običan fajl / Not a regular file: " + fileName);
     }
-    lines = SplitInvoiceLines(DecodeInvoiceText(ReadWholeFile(InputPath(fileName)), m_configuration.CodePage));
+    try {
+      lines = SplitInvoiceLines(DecodeInvoiceText(platform::ReadWholeFile(InputPath(fileName), kMaxInvoiceFileBytes),
+                                                  m_configuration.CodePage));
+    } catch (const platform::FileTooLargeError&) {
+      throw InvoiceError(kMessageFileTooLarge);
+    }
   }
-  std::size_t itemCount = 0;
-  InvoiceOptions options;
+  FlightRecord& record = attempt.record;
   {
     const ParsedInvoice parsed = ParseInvoiceLines(lines);
     lines.clear();
-    options = ReadInvoiceOptions(parsed.others);
-    attempt.uuid = NewInvoiceUuid();
-    itemCount = m_storage.StoreInvoice(attempt.uuid, name, parsed, options.taxLabelCodes);
+    if (parsed.itemLines.size() > kMaxInvoiceItems) throw InvoiceError(kMessageTooManyItems);
+    record.uuid = NewInvoiceUuid();
+    record.inputName = fileName;
+    record.extFilename = name.extFilename;
+    record.options = ReadInvoiceOptions(parsed.others);
+    record.itemCount = parsed.itemLines.size();
+    // The row in flight comes first: stored statement by statement, a crash after any row still leaves the
+    // mark that tells the recovery to undo them.
+    m_flight.Open(record);
+    attempt.stored = true;
+    m_storage.StoreInvoice(record.uuid, name, parsed, record.options.taxLabelCodes);
   }
-  attempt.keepJson = options.keepJson;
-
-  const std::string request = BuildInvoiceRequest(m_database, attempt.uuid, m_lists);
+  const std::string request = BuildInvoiceRequest(m_database, record.uuid, m_lists);
   if (transaction) transaction->Commit();
   transaction.reset();
 
-  const std::string requestName = attempt.uuid + "_req.json";
-  WriteWholeFile(ArchivePath(requestName), request + kCrLf);
+  // Written whole and flushed, or not at all: a full disk leaves no empty request behind.
+  platform::WriteFileDurably(ArchivePath(record.uuid + "_req.json"), request + kCrLf);
   attempt.requestWritten = true;
-
-  m_http.CallWorking(sdc::kOpInvoices, requestName, attempt.uuid);
-  if (m_http.ResponseCode == 200) {
-    HandleAnswer(fileName, attempt, options, itemCount);
-    return;
-  }
-  if (m_http.ResponseCode < 1) throw InvoiceError(BuildNoReplyText(m_http.ErrorText));
-  throw InvoiceError(BuildSdcErrorText(m_http.ResponseBody, m_processorErrorTexts));
 }
 
-void TFormInvoice::HandleAnswer(const std::string& fileName, const Attempt& attempt, const InvoiceOptions& options,
-                                std::size_t itemCount) {
-  // The transport already refuses bigger answers; this keeps a stand-in transport to the same rule.
-  if (m_http.ResponseBody.size() > sdc::kMaxResponseBytes) throw InvoiceError(BuildNoReplyText(sdc::kResponseTooLargeText));
-  const std::string responsePath = ArchivePath(attempt.uuid + "_resp.json");
-  WriteWholeFile(responsePath, m_http.ResponseBody + kCrLf);
-  m_responses.ProcessResponse(attempt.uuid, options.printerModel, options.printerPort, options.changeAmount,
-                              options.signatureLine, options.taxLabelCodes, m_groupedStores, BaseName(fileName));
+void TFormInvoice::SendAndResolve(Attempt& attempt) {
+  FlightRecord& record = attempt.record;
+  // Marked before the request leaves: from here on only the processor can say whether it signed.
+  m_flight.SetState(record.uuid, FlightState::Sent);
+  record.state = FlightState::Sent;
+  m_http.CallWorking(sdc::kOpInvoices, record.uuid + "_req.json", record.uuid);
 
-  // The invoice is fiscalised and stored from here on: a file that cannot be removed must not turn it into
-  // a failure (that would delete the records of a receipt the processor has signed).
-  RemoveQuietly(InputPath(fileName));
-  if (!attempt.keepJson) {
-    RemoveQuietly(ArchivePath(attempt.uuid + "_req.json"));
-    RemoveQuietly(responsePath);
+  InvoiceAnswer answer = ClassifyInvoiceAnswer(m_http, m_processorErrorTexts);
+  bool answerSaved = false;
+  if (m_http.ResponseCode == 200 && !answer.body.empty()) {
+    // The answer is kept before anything else happens to it.
+    try {
+      m_completion.SaveAnswer(record.uuid, answer.body);
+      answerSaved = true;
+    } catch (const std::exception& error) {
+      m_completion.Log("Odgovor PFR-a za " + record.inputName + " nije sačuvan / The processor's answer could not "
+                       "be saved: " + error.what());
+    }
   }
-  SendPause(itemCount);
+  if (answer.kind == AnswerKind::Unknown) answer = ResolveUnknown(record.uuid, answer);
+
+  switch (answer.kind) {
+    case AnswerKind::Signed: {
+      if (!answerSaved || answer.body != m_http.ResponseBody) {
+        try {
+          m_completion.SaveAnswer(record.uuid, answer.body);
+        } catch (const std::exception& error) {
+          // The processor keeps the signed answer: it is asked for it again once the disk takes it.
+          Hold(attempt, error.what());
+          return;
+        }
+      }
+      const CompletionStep step = m_completion.Complete(record);
+      if (step == CompletionStep::Done) {
+        SendPause(record.itemCount);
+      } else {
+        m_recovery.Hold(record.extFilename);
+      }
+      return;
+    }
+    case AnswerKind::Unknown:
+      Hold(attempt, answer.failureText);
+      return;
+    case AnswerKind::Refused:
+    case AnswerKind::NotSent:
+    case AnswerKind::NotSigned:
+      throw InvoiceError(answer.failureText);
+  }
+}
+
+InvoiceAnswer TFormInvoice::ResolveUnknown(const std::string& uuid, InvoiceAnswer answer) {
+  for (const std::chrono::milliseconds wait : kLookupWaits) {
+    if (wait.count() > 0) m_clock.Sleep(wait);
+    InvoiceAnswer lookup = LookUpSignedInvoice(m_http, uuid);
+    if (lookup.kind == AnswerKind::Signed) return lookup;
+    if (lookup.kind == AnswerKind::NotSigned) {
+      // Certainly not signed: the POS learns what went wrong with the request itself.
+      lookup.failureText = answer.failureText;
+      return lookup;
+    }
+  }
+  return answer;
+}
+
+void TFormInvoice::Hold(const Attempt& attempt, const std::string& failureText) {
+  const FlightRecord& record = attempt.record;
+  m_recovery.Hold(record.extFilename);
+  try {
+    m_flight.NoteFailure(record.uuid, failureText);
+  } catch (const std::exception&) {
+  }
+  try {
+    m_resultFiles.WriteErrorFile(record.inputName, std::string(kMessageOutcomeUnknown) + kCrLf + kCrLf + failureText);
+  } catch (const std::exception&) {
+  }
+  m_completion.Log("Račun " + record.inputName + " čeka ishod od PFR-a / The invoice waits for its outcome: " +
+                   OneLine(failureText));
 }
 
 void TFormInvoice::Fail(const std::string& fileName, const Attempt& attempt, const std::string& message) {
   // Each step is tried on its own: one that fails must not keep the POS from learning the outcome.
-  if (!attempt.uuid.empty()) {
+  const FlightRecord& record = attempt.record;
+  if (attempt.stored) {
     try {
-      m_storage.RollbackInvoice(attempt.uuid);
-    } catch (const std::exception&) {
+      db::Database::Transaction transaction(m_database);
+      m_storage.RollbackInvoice(record.uuid);
+      m_flight.Close(record.uuid);
+      transaction.Commit();
+    } catch (const std::exception& error) {
+      // The row in flight stays: the recovery undoes the invoice once the database answers again.
+      m_completion.Log("Račun " + fileName + " nije uklonjen iz baze / The invoice could not be removed from the "
+                       "database: " + OneLine(error.what()));
     }
   }
+  m_completion.Log("Račun " + fileName + " nije fiskalizovan / The invoice was not fiscalised: " + OneLine(message));
   if (!IsBareName(fileName)) return;  // never join such a name to a folder
   std::error_code error;
-  if (std::filesystem::copy_file(InputPath(fileName), ArchivePath(fileName),
-                                 std::filesystem::copy_options::overwrite_existing, error)) {
-    RemoveQuietly(InputPath(fileName));
+  if (fs::exists(fs::symlink_status(InputPath(fileName), error)) &&
+      !MoveAside(InputPath(fileName), ArchivePath(fileName))) {
+    m_completion.Log("Račun " + fileName + " nije premešten u arhivu / The invoice file could not be archived");
   }
-  if (attempt.requestWritten && !attempt.keepJson) RemoveQuietly(ArchivePath(attempt.uuid + "_req.json"));
+  if (attempt.requestWritten && !record.options.keepJson) RemoveQuietly(ArchivePath(record.uuid + "_req.json"));
   try {
     m_resultFiles.WriteErrorFile(fileName, message);
-  } catch (const std::exception&) {
+  } catch (const std::exception& writeError) {
+    m_completion.Log("Fajl greške za " + fileName + " nije upisan / The error file could not be written: " +
+                     writeError.what());
   }
 }
 

@@ -7,6 +7,10 @@
 #include "core/configuration.h"
 #include "db/database.h"
 #include "invoice/csv_invoice.h"
+#include "invoice/invoice_answer.h"
+#include "invoice/invoice_completion.h"
+#include "invoice/invoice_flight.h"
+#include "invoice/invoice_recovery.h"
 #include "invoice/invoice_storage.h"
 #include "invoice/print_journal.h"
 #include "invoice/response_processor.h"
@@ -16,17 +20,43 @@
 
 namespace telvano::invoice {
 
+// The largest invoice file the handler reads: a real receipt is a few kilobytes, a thousand items with long
+// names stay below 300 KB.
+inline constexpr std::size_t kMaxInvoiceFileBytes = 2u * 1024u * 1024u;
+// The most items an invoice may have: the processor refuses more.
+inline constexpr std::size_t kMaxInvoiceItems = 1000;
+
+inline constexpr const char* kMessageFileTooLarge =
+    "Fajl računa je veći od 2 MB / The invoice file is larger than 2 MB";
+inline constexpr const char* kMessageTooManyItems =
+    "Račun ima više od 1000 stavki / The invoice has more than 1000 items";
+inline constexpr const char* kMessageNameTooLong =
+    "Naziv fajla je predugačak za rezultate / The file name is too long for the result files";
+// What the POS finds in <base>_err.txt while the processor has not told whether it signed the invoice.
+inline constexpr const char* kMessageOutcomeUnknown =
+    "Ishod računa još nije poznat: PFR nije potvrdio da li je račun potpisan. TELVANO to proverava sam i "
+    "upisaće rezultat čim PFR odgovori. Ne šaljite račun ponovo! / The outcome of the invoice is not known yet: "
+    "the processor has not confirmed whether it signed it. TELVANO keeps asking by itself and writes the "
+    "result as soon as the processor answers. Do not send the invoice again!";
+
 // The invoice module: takes one CSV invoice file of the POS from InputDir to a fiscal receipt in OutputDir,
-// or to an error file, leaving no half-stored invoice behind.
+// or to an error file, leaving no half-stored invoice behind and never losing or repeating a signed one.
 class TFormInvoice {
  public:
   TFormInvoice(const core::Configuration& configuration, db::Database& database, sdc::TFormHTTP& http,
                platform::Clock& clock, ReceiptPrinter& printer);
 
-  // Handles InputDir/<fileName> (a bare name) completely; never raises. On success the input file is gone,
-  // the result files are in OutputDir and the handler has paused; on failure the invoice's rows are gone,
-  // the input file lies in ArchiveDir and OutputDir/<base>_err.txt says why.
+  // Handles InputDir/<fileName> (a bare name); never raises. On success the input file is gone, the result
+  // files are in OutputDir and the handler has paused. When the processor certainly did not sign, the
+  // invoice's rows are gone, the input file lies in ArchiveDir and OutputDir/<base>_err.txt says why. When
+  // it may have signed and cannot say so now, the invoice stays open (see ResolveOpenInvoices), its input
+  // waits and <base>_err.txt says that the outcome is being resolved.
   void ProcessCsvInvoice(const std::string& fileName);
+
+  // Finishes the invoices that an earlier tick or run left open; raises db::DbError when they cannot be read.
+  void ResolveOpenInvoices() { m_recovery.ResolveOpenInvoices(); }
+  // True when the input file of this name belongs to an open invoice: it is not handed over again.
+  bool HoldsInput(const std::string& bareName) const { return m_recovery.HoldsInput(bareName); }
 
   // The pause after n stored items: 2000 ms, 2000 ms more per full 50 items, and 20 ms per item beyond the
   // last full 50 when there are more than 20 items.
@@ -36,23 +66,29 @@ class TFormInvoice {
   // Whether the rows of one invoice are committed together (default) or statement by statement. Every
   // outcome the POS or the database shows is the same either way; grouping only saves commits.
   void SetGroupedStores(bool grouped) { m_groupedStores = grouped; }
+  // Where every outcome other than plain success is written, one line each.
+  void SetLog(InvoiceLog log);
 
   const InvoiceValueLists& Lists() const { return m_lists; }
   InvoiceStorage& Storage() { return m_storage; }
   ResponseProcessor& Responses() { return m_responses; }
   ResultFileWriter& ResultFiles() { return m_resultFiles; }
+  InvoiceFlight& Flight() { return m_flight; }
 
  private:
   struct Attempt {
-    std::string uuid;
+    FlightRecord record;
+    bool stored = false;
     bool requestWritten = false;
-    bool keepJson = false;
   };
 
   void Fiscalise(const std::string& fileName, Attempt& attempt);
-  void HandleAnswer(const std::string& fileName, const Attempt& attempt, const InvoiceOptions& options,
-                    std::size_t itemCount);
+  void Prepare(const InvoiceFileName& name, Attempt& attempt);
+  void SendAndResolve(Attempt& attempt);
+  InvoiceAnswer ResolveUnknown(const std::string& uuid, InvoiceAnswer answer);
+  void Hold(const Attempt& attempt, const std::string& failureText);
   void Fail(const std::string& fileName, const Attempt& attempt, const std::string& message);
+  void CheckNamesFit(const std::string& fileName) const;
   std::string ArchivePath(const std::string& name) const { return m_configuration.ArchiveDir + "/" + name; }
   std::string InputPath(const std::string& name) const { return m_configuration.InputDir + "/" + name; }
 
@@ -65,6 +101,9 @@ class TFormInvoice {
   InvoiceStorage m_storage;
   ResultFileWriter m_resultFiles;
   ResponseProcessor m_responses;
+  InvoiceFlight m_flight;
+  InvoiceCompletion m_completion;
+  InvoiceRecovery m_recovery;
   bool m_groupedStores = true;
 };
 

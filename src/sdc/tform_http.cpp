@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -21,7 +22,8 @@ const char* OperationPath(int operation) {
     case kOpEnvironmentParameters: return "/api/v3/environment-parameters";
     case kOpAttention: return "/api/v3/attention";
     case kOpStatus: return "/api/v3/status";
-    case kOpInvoices: return "/api/v3/invoices";
+    case kOpInvoices:
+    case kOpInvoiceLookup: return "/api/v3/invoices";
     default: return nullptr;
   }
 }
@@ -47,6 +49,45 @@ std::string ReplaceCrLf(std::string text) {
   }
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   return text;
+}
+
+// The failures of the connection phase: nothing of the request reached the processor.
+bool FailedBeforeSending(CURLcode result) {
+  switch (result) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_FAILED_INIT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A request id goes into the lookup's path: anything but letters, digits and "-" is percent-encoded.
+std::string PathSegment(const std::string& text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '-') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    }
+  }
+  return out;
 }
 
 std::string ReadRequestFile(const std::string& path) {
@@ -110,6 +151,7 @@ void TFormHTTP::ResetResult() {
   ResponseBody.clear();
   ErrorText.clear();
   ResponseCode = -1;
+  RequestMayHaveArrived = false;
 }
 
 void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fileName,
@@ -120,7 +162,8 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   // The PIN exists only for a local processor: over a VPFR operation 0 has no path and fails like an
   // unreachable processor.
   const char* path = (virtualProcessor && operation == kOpPin) ? nullptr : OperationPath(operation);
-  const std::string url = path ? m_workingState.WorkUrl + path : std::string();
+  std::string url = path ? m_workingState.WorkUrl + path : std::string();
+  if (path && operation == kOpInvoiceLookup) url += "/" + PathSegment(requestId);
 
   const bool post = operation == kOpInvoices || (!virtualProcessor && operation == kOpPin);
   std::string body;
@@ -150,7 +193,11 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   addHeader("Accept: application/json");
   addHeader("Content-Type: application/json");
   addHeader("Expect:");
-  if (virtualProcessor) addHeader("PAC:" + HeaderValue(m_workingState.WorkPin));
+  // An empty PAC still goes out as "PAC:": libcurl drops "NAME:" without a value unless written "NAME;".
+  if (virtualProcessor) {
+    const std::string pac = HeaderValue(m_workingState.WorkPin);
+    addHeader(pac.empty() ? std::string("PAC;") : "PAC:" + pac);
+  }
   addHeader("Accept-Language:sr-Cyrl-RS");
   if (!requestId.empty()) addHeader("RequestId:" + HeaderValue(requestId));
 
@@ -200,6 +247,9 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   }
 
   const CURLcode result = curl_easy_perform(handle);
+  long requestBytes = 0;
+  curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestBytes);
+  RequestMayHaveArrived = result == CURLE_OK || (!FailedBeforeSending(result) && requestBytes > 0);
   if (result == CURLE_OK) {
     long status = -1;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);

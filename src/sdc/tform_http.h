@@ -17,6 +17,7 @@ enum ProcessorOperation : int {
   kOpAttention = 2,               // GET /api/v3/attention
   kOpStatus = 3,                  // GET /api/v3/status
   kOpInvoices = 4,                // POST /api/v3/invoices, body = ArchiveDir/<fileName>
+  kOpInvoiceLookup = 5,           // GET /api/v3/invoices/<requestId>: the invoice signed under that id
 };
 
 // The largest answer body we accept. A processor answer is a few kilobytes (an invoice answer with its QR
@@ -70,6 +71,10 @@ class TFormHTTP {
   std::string ResponseBody;  // body of the last reply (also for an error status)
   std::string ErrorText;     // transport failure text, CR LF pairs replaced by one blank
   std::string RequestId;     // the request id given with the last request
+  // False only when the last request certainly never reached the processor (no connection, no TLS session,
+  // nothing sent). A reply, a time-out or a connection lost after sending may mean the processor acted on
+  // it: an invoice may be signed although no answer came.
+  bool RequestMayHaveArrived = false;
 
  private:
   void ResetResult();

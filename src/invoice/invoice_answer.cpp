@@ -1,0 +1,90 @@
+#include "invoice/invoice_answer.h"
+
+#include "invoice/sdc_error_text.h"
+#include "invoice/sdc_response.h"
+
+namespace telvano::invoice {
+
+namespace {
+
+// A signed answer must be complete enough to store; anything less is no proof either way.
+bool IsUsableAnswer(const std::string& body, std::string* why) {
+  try {
+    ParseSdcResponse(body);
+    return true;
+  } catch (const std::exception& error) {
+    if (why) *why = error.what();
+    return false;
+  }
+}
+
+// The four result fields of the transport, kept across a lookup.
+struct TransportResult {
+  int responseCode;
+  std::string responseBody;
+  std::string errorText;
+  std::string requestId;
+  bool mayHaveArrived;
+
+  explicit TransportResult(const sdc::TFormHTTP& http)
+      : responseCode(http.ResponseCode),
+        responseBody(http.ResponseBody),
+        errorText(http.ErrorText),
+        requestId(http.RequestId),
+        mayHaveArrived(http.RequestMayHaveArrived) {}
+
+  void RestoreInto(sdc::TFormHTTP& http) {
+    http.ResponseCode = responseCode;
+    http.ResponseBody = std::move(responseBody);
+    http.ErrorText = std::move(errorText);
+    http.RequestId = std::move(requestId);
+    http.RequestMayHaveArrived = mayHaveArrived;
+  }
+};
+
+}  // namespace
+
+InvoiceAnswer ClassifyInvoiceAnswer(const sdc::TFormHTTP& http, const ValueList& processorErrorTexts) {
+  InvoiceAnswer answer;
+  if (http.ResponseCode == 200) {
+    answer.body = http.ResponseBody;
+    if (http.ResponseBody.size() > sdc::kMaxResponseBytes) {
+      answer.failureText = BuildNoReplyText(sdc::kResponseTooLargeText);
+      answer.body.clear();
+      return answer;
+    }
+    if (!IsUsableAnswer(http.ResponseBody, &answer.failureText)) return answer;
+    answer.kind = AnswerKind::Signed;
+    return answer;
+  }
+  if (http.ResponseCode >= 1) {
+    answer.kind = AnswerKind::Refused;
+    answer.failureText = BuildSdcErrorText(http.ResponseBody, processorErrorTexts);
+    return answer;
+  }
+  answer.kind = http.RequestMayHaveArrived ? AnswerKind::Unknown : AnswerKind::NotSent;
+  answer.failureText = BuildNoReplyText(http.ErrorText);
+  return answer;
+}
+
+InvoiceAnswer LookUpSignedInvoice(sdc::TFormHTTP& http, const std::string& requestId) {
+  TransportResult before(http);
+  InvoiceAnswer answer;
+  http.CallWorking(sdc::kOpInvoiceLookup, "", requestId);
+  answer.processorAnswered = http.ResponseCode >= 1;
+  if (http.ResponseCode == 200 && http.ResponseBody.size() <= sdc::kMaxResponseBytes &&
+      IsUsableAnswer(http.ResponseBody, nullptr)) {
+    answer.kind = AnswerKind::Signed;
+    answer.body = http.ResponseBody;
+  } else if (http.ResponseCode == 404) {
+    answer.kind = AnswerKind::NotSigned;
+  } else {
+    answer.kind = AnswerKind::Unknown;
+    answer.failureText = http.ResponseCode < 1 ? BuildNoReplyText(http.ErrorText)
+                                               : "HTTP " + std::to_string(http.ResponseCode);
+  }
+  before.RestoreInto(http);
+  return answer;
+}
+
+}  // namespace telvano::invoice

@@ -1,0 +1,130 @@
+#include "invoice/invoice_completion.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/whole_file.h"
+
+namespace telvano::invoice {
+
+namespace {
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+}  // namespace
+
+InvoiceCompletion::InvoiceCompletion(const core::Configuration& configuration, db::Database& database,
+                                     InvoiceFlight& flight, ResponseProcessor& responses,
+                                     ResultFileWriter& resultFiles, InvoiceStorage& storage)
+    : m_configuration(configuration),
+      m_database(database),
+      m_flight(flight),
+      m_responses(responses),
+      m_resultFiles(resultFiles),
+      m_storage(storage) {}
+
+void InvoiceCompletion::Log(const std::string& line) const {
+  if (m_log) m_log(line);
+}
+
+void InvoiceCompletion::SaveAnswer(const std::string& uuid, const std::string& body) {
+  platform::WriteFileDurably(ArchivePath(uuid + "_resp.json"), body + "\r\n");
+}
+
+CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
+  if (record.state == FlightState::Delivered) {
+    try {
+      Finish(record);
+      return CompletionStep::Done;
+    } catch (const std::exception& error) {
+      Log("Račun " + record.inputName + " je isporučen, ali nije završen / delivered but not finished: " + error.what());
+      return CompletionStep::Waiting;
+    }
+  }
+  TSdcResponse response;
+  try {
+    response = m_responses.ReadSavedAnswer(record.uuid);
+  } catch (const std::exception&) {
+    return CompletionStep::AnswerMissing;
+  }
+  try {
+    if (record.state != FlightState::Stored) Store(record, response);
+  } catch (const std::exception& error) {
+    Log("Potpisani račun " + record.inputName + " čeka upis u bazu / The signed invoice waits to be stored: " +
+        error.what());
+    return CompletionStep::Waiting;
+  }
+  try {
+    Deliver(record, response);
+    Finish(record);
+  } catch (const std::exception& error) {
+    Log("Potpisani račun " + record.inputName + " čeka isporuku / The signed invoice waits for delivery: " +
+        error.what());
+    try {
+      m_flight.NoteFailure(record.uuid, error.what());
+    } catch (const std::exception&) {
+    }
+    return CompletionStep::Waiting;
+  }
+  return CompletionStep::Done;
+}
+
+void InvoiceCompletion::Store(FlightRecord& record, const TSdcResponse& response) {
+  // The fiscal records and the mark that they exist are one commit: a crash leaves both or neither.
+  db::Database::Transaction transaction(m_database);
+  m_responses.StoreAnswer(record.uuid, response);
+  m_flight.SetState(record.uuid, FlightState::Stored);
+  transaction.Commit();
+  record.state = FlightState::Stored;
+}
+
+void InvoiceCompletion::Deliver(FlightRecord& record, const TSdcResponse& response) {
+  const std::string base = BaseName(record.inputName);
+  const InvoiceOptions& options = record.options;
+  // An error file of an earlier try must not stand beside the results.
+  m_resultFiles.RemoveErrorFile(record.inputName);
+  m_resultFiles.WriteReceiptTexts(response, base);
+  if (!record.printed) {
+    // A receipt that does not print is still signed and delivered: the POS has the journal, the operator
+    // can print it again. It is printed once only, however often delivery is tried.
+    try {
+      m_resultFiles.PrintReceipt(record.uuid, base, options.printerModel, options.printerPort,
+                                 options.changeAmount, options.signatureLine);
+    } catch (const std::exception& error) {
+      Log("Račun " + record.inputName + " nije odštampan / The receipt was not printed: " + error.what());
+    }
+    m_flight.MarkPrinted(record.uuid);
+    record.printed = true;
+  }
+  m_resultFiles.WriteImageAndSummary(response, base, options.taxLabelCodes);
+  m_flight.SetState(record.uuid, FlightState::Delivered);
+  record.state = FlightState::Delivered;
+}
+
+void InvoiceCompletion::Finish(const FlightRecord& record) {
+  // A file that cannot be removed does not make the invoice undone: it is fiscalised and delivered.
+  RemoveQuietly(m_configuration.InputDir + "/" + record.inputName);
+  RemoveWorkFiles(record);
+  m_flight.Close(record.uuid);
+}
+
+void InvoiceCompletion::Undo(const FlightRecord& record) {
+  {
+    db::Database::Transaction transaction(m_database);
+    m_storage.RollbackInvoice(record.uuid);
+    m_flight.Close(record.uuid);
+    transaction.Commit();
+  }
+  if (!record.options.keepJson) RemoveQuietly(ArchivePath(record.uuid + "_req.json"));
+}
+
+void InvoiceCompletion::RemoveWorkFiles(const FlightRecord& record) const {
+  if (record.options.keepJson) return;
+  RemoveQuietly(ArchivePath(record.uuid + "_req.json"));
+  RemoveQuietly(ArchivePath(record.uuid + "_resp.json"));
+}
+
+}  // namespace telvano::invoice

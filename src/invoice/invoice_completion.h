@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/configuration.h"
+#include "db/database.h"
+#include "invoice/invoice_flight.h"
+#include "invoice/invoice_storage.h"
+#include "invoice/response_processor.h"
+#include "invoice/result_files.h"
+
+namespace telvano::invoice {
+
+// Appends one line to the program's log.
+using InvoiceLog = std::function<void(const std::string& line)>;
+
+// What became of an attempt to take a signed invoice further.
+enum class CompletionStep {
+  Done,            // stored, delivered, the input and the work files gone
+  Waiting,         // a step failed (database, a result file); it is logged and is tried again later
+  AnswerMissing,   // there is no usable saved answer: the processor must be asked for it
+};
+
+// Takes a signed invoice from wherever it stands (its answer saved, stored, delivered) to done. Every step
+// can be repeated: a crash or a failure at any point is finished by calling Complete again. Once signed, an
+// invoice is never rolled back.
+class InvoiceCompletion {
+ public:
+  InvoiceCompletion(const core::Configuration& configuration, db::Database& database, InvoiceFlight& flight,
+                    ResponseProcessor& responses, ResultFileWriter& resultFiles, InvoiceStorage& storage);
+
+  void SetLog(InvoiceLog log) { m_log = std::move(log); }
+
+  CompletionStep Complete(FlightRecord& record);
+
+  // Saves a signed answer as ArchiveDir/<uuid>_resp.json (CR LF after it), durably: from here on the answer
+  // survives a crash. Raises platform::FileError when it cannot.
+  void SaveAnswer(const std::string& uuid, const std::string& body);
+
+  // Undoes an invoice that was certainly not signed: its rows and its row in flight go, in one commit, and
+  // its work files unless they are kept.
+  void Undo(const FlightRecord& record);
+
+  void Log(const std::string& line) const;
+
+ private:
+  void Store(FlightRecord& record, const TSdcResponse& response);
+  void Deliver(FlightRecord& record, const TSdcResponse& response);
+  void Finish(const FlightRecord& record);
+  void RemoveWorkFiles(const FlightRecord& record) const;
+  std::string ArchivePath(const std::string& name) const { return m_configuration.ArchiveDir + "/" + name; }
+
+  const core::Configuration& m_configuration;
+  db::Database& m_database;
+  InvoiceFlight& m_flight;
+  ResponseProcessor& m_responses;
+  ResultFileWriter& m_resultFiles;
+  InvoiceStorage& m_storage;
+  InvoiceLog m_log;
+};
+
+}  // namespace telvano::invoice

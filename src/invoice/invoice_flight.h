@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "invoice/csv_invoice.h"
+
+namespace telvano::invoice {
+
+// Where an invoice stands on its way from the POS's file to the POS's result files. Each state is durable
+// before the step that depends on it begins; the signed answer itself is durable as ArchiveDir/<uuid>_resp.json.
+enum class FlightState : int {
+  Prepared = 1,   // rows committed, nothing sent: undoing it is always safe
+  Sent = 2,       // the request may have reached the processor: only the processor can say whether it signed
+  Stored = 4,     // the signed answer is stored as fiscal records; the POS's files are still to be written
+  Delivered = 5,  // the result files are written; the input and the work files are still to be removed
+};
+// Done: the input is gone and the row of the invoice in flight with it.
+
+// One invoice in flight, as the table inv_flight keeps it.
+struct FlightRecord {
+  std::string uuid;
+  std::string inputName;    // the POS's own spelling: names the result files
+  std::string extFilename;  // upper-cased, as inv_request stores it
+  FlightState state = FlightState::Prepared;
+  InvoiceOptions options;
+  std::size_t itemCount = 0;
+  bool printed = false;
+  int attempts = 0;
+  std::string lastError;
+};
+
+// The durable state of the invoices in flight (table inv_flight). Statements join the caller's transaction
+// when it holds one, else each commits on its own.
+class InvoiceFlight {
+ public:
+  explicit InvoiceFlight(db::Database& database);
+
+  void Open(const FlightRecord& record);
+  void SetState(const std::string& uuid, FlightState state);
+  void MarkPrinted(const std::string& uuid);
+  // Counts a failed try and keeps its text (cut to fit) for the operator.
+  void NoteFailure(const std::string& uuid, const std::string& text);
+  // The invoice is done: its row goes.
+  void Close(const std::string& uuid);
+
+  // Every open invoice, oldest first.
+  std::vector<FlightRecord> OpenInvoices();
+  // True when an open invoice came from a file of this (upper-cased) name.
+  bool IsOpenFor(const std::string& extFilename);
+
+ private:
+  db::Database& m_database;
+};
+
+// The options as stored with an invoice in flight (a small JSON object) and back; unknown or unreadable
+// members keep their defaults.
+std::string OptionsText(const InvoiceOptions& options);
+InvoiceOptions OptionsFromText(const std::string& text);
+
+}  // namespace telvano::invoice
