@@ -38,28 +38,39 @@ bool NameLess(std::string_view left, std::string_view right) {
       });
 }
 
-std::optional<std::string> FirstWaitingFile(const std::string& inputDir,
-                                            const StillBeingWrittenProbe& probe) {
+InputScan ScanInputFolder(const std::string& inputDir, const StillBeingWrittenProbe& probe,
+                          const HeldInputTest& held) {
   namespace fs = std::filesystem;
+  InputScan scan;
   std::error_code error;
   fs::directory_iterator it(inputDir, error);
-  if (error) return std::nullopt;  // a missing input folder simply has nothing waiting
+  if (error) return scan;  // a missing input folder simply has nothing waiting
   std::vector<std::string> candidates;
   for (; it != fs::directory_iterator(); it.increment(error)) {
     if (error) break;
     const std::string name = it->path().filename().string();
     if (!EndsWithNoCase(name, ".csv") || name.front() == '.') continue;  // hidden: name starts with "."
-    // Only plain files: folders, devices, FIFOs, sockets and symbolic links (which could point anywhere) are
-    // "system" entries and never handed over.
+    // Only plain files are handed over: folders, devices, FIFOs, sockets and symbolic links (which could
+    // point anywhere) are "system" entries, set apart without being opened or followed.
     std::error_code statusError;
     const fs::file_status status = it->symlink_status(statusError);
-    if (statusError || !fs::is_regular_file(status)) continue;
+    if (statusError) continue;
+    if (!fs::is_regular_file(status)) {
+      if (IsPollableName(name)) scan.odd.push_back(name);
+      continue;
+    }
     if (probe && probe(it->path().string())) break;  // the rest waits for the next look
-    if (IsPollableName(name)) candidates.push_back(name);
+    if (IsPollableName(name) && !(held && held(name))) candidates.push_back(name);
   }
-  if (candidates.empty()) return std::nullopt;
-  return *std::min_element(candidates.begin(), candidates.end(),
-                           [](const std::string& a, const std::string& b) { return NameLess(a, b); });
+  if (!candidates.empty()) {
+    scan.next = *std::min_element(candidates.begin(), candidates.end(),
+                                  [](const std::string& a, const std::string& b) { return NameLess(a, b); });
+  }
+  return scan;
+}
+
+std::optional<std::string> FirstWaitingFile(const std::string& inputDir, const StillBeingWrittenProbe& probe) {
+  return ScanInputFolder(inputDir, probe).next;
 }
 
 }  // namespace telvano::app

@@ -38,6 +38,8 @@ class StartupServices {
   virtual void CheckVpfrPac() = 0;
   virtual void LoadTaxGroups() = 0;
   virtual void CreateTestInvoice() = 0;
+  // Finishes the invoices that the last run left open (unattended start, once the processor is ready).
+  virtual void ResolveOpenInvoices() {}
 };
 
 }  // namespace telvano::app

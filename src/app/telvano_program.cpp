@@ -32,6 +32,9 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.processCmdFile = [this](const std::string& name) { ProcessCmdFile(name); };
   modules.appendLog = [this](const std::string& text) { AppendLog(text); };
   modules.stillBeingWritten = std::move(stillBeingWritten);
+  modules.prepareTick = [this] { return PrepareTick(); };
+  modules.inputHeld = [this](const std::string& name) { return m_invoice && m_invoice->HoldsInput(name); };
+  modules.rejectOddInput = [this](const std::string& name) { RejectOddInput(name); };
   m_main.Attach(std::move(modules));
 }
 
@@ -70,6 +73,7 @@ void TelvanoProgram::ConnectDatabase() {
   const core::Configuration& configuration = m_main.Configuration();
   m_invoice =
       std::make_unique<invoice::TFormInvoice>(configuration, *m_connection, m_http, m_clock, m_printer);
+  m_invoice->SetLog([this](const std::string& line) { AppendLog(line); });
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
   m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common,
                                           m_printer, m_main, m_clock);
@@ -115,6 +119,58 @@ void TelvanoProgram::CreateTestInvoice() {
   m_taxGroups->LoadCurrentTaxLabels();
   invoice::CreateTestInvoice(m_main.Configuration(), m_clock, m_taxGroups->CurrentTaxLabels(),
                              [this](const std::string& name) { ProcessCsvInvoice(name); });
+}
+
+void TelvanoProgram::ResolveOpenInvoices() {
+  if (m_invoice) m_invoice->ResolveOpenInvoices();
+}
+
+bool TelvanoProgram::PrepareTick() {
+  if (!m_invoice || !ReachDatabase()) return false;
+  try {
+    m_invoice->ResolveOpenInvoices();
+  } catch (const std::exception& error) {
+    AppendLog(std::string("Nedovršeni računi nisu provereni / The open invoices could not be checked: ") +
+              error.what());
+  }
+  return true;
+}
+
+// The connection is checked before every tick; a lost one is opened again, and until that succeeds no file
+// is taken: the POS's files wait for the database instead of failing on it.
+bool TelvanoProgram::ReachDatabase() {
+  db::Database& database = *m_connection;
+  try {
+    if (!database.ConnectionLost()) {
+      database.Ping();
+      return true;
+    }
+  } catch (const db::DbError& error) {
+    if (m_databaseProblem != error.what()) {
+      m_databaseProblem = error.what();
+      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what());
+    }
+  }
+  try {
+    database.Reconnect();
+  } catch (const db::DbError& error) {
+    if (m_databaseProblem != error.what()) {
+      m_databaseProblem = error.what();
+      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what());
+    }
+    return false;
+  }
+  m_databaseProblem.clear();
+  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back");
+  return true;
+}
+
+void TelvanoProgram::RejectOddInput(const std::string& bareName) {
+  if (app::IsInvoiceName(bareName)) {
+    ProcessCsvInvoice(bareName);
+  } else {
+    ProcessCmdFile(bareName);
+  }
 }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {

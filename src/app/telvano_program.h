@@ -60,12 +60,16 @@ class TelvanoProgram final : public StartupServices {
   void CheckVpfrPac() override;
   void LoadTaxGroups() override;
   void CreateTestInvoice() override;
+  void ResolveOpenInvoices() override;
 
  private:
   db::Database& Database();
   void ProcessCsvInvoice(const std::string& bareName);
   void ProcessCmdFile(const std::string& bareName);
   void AppendLog(const std::string& text);
+  bool PrepareTick();
+  bool ReachDatabase();
+  void RejectOddInput(const std::string& bareName);
 
   platform::Clock& m_clock;
   TFormMainTELVANO m_main;
@@ -80,6 +84,7 @@ class TelvanoProgram final : public StartupServices {
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;
   std::unique_ptr<cmd::TFormCmd> m_cmd;
+  std::string m_databaseProblem;  // the last database failure logged, so an outage is logged once
 };
 
 }  // namespace telvano::app

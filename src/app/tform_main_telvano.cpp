@@ -10,6 +10,7 @@
 
 #include "core/stored_secret.h"
 #include "platform/process.h"
+#include "platform/whole_file.h"
 
 namespace telvano::app {
 
@@ -26,28 +27,6 @@ std::string TwoDigits(int value) {
 
 std::string Argument(const std::vector<std::string>& arguments, std::size_t index) {
   return index < arguments.size() ? arguments[index] : std::string();
-}
-
-// Writes the whole file under a temporary name first and renames it into place, so the POS never reads a
-// notice that is only half there.
-void ReplaceFile(const fs::path& target, const std::string& bytes) {
-  const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      throw std::runtime_error("Cannot write " + target.string());
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    fs::remove(temporary, error);
-    throw std::runtime_error("Cannot write " + target.string());
-  }
 }
 
 }  // namespace
@@ -99,7 +78,8 @@ bool TFormMainTELVANO::RunStartup(const std::vector<std::string>& arguments) {
   try {
     services.ConnectDatabase();
     services.ProbeDatabase();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    Log(error.what());  // Firebird's own reason, for whoever has to mend it
     messages.ShowMessageNo(2);
     AbandonStart();
     return false;
@@ -203,6 +183,12 @@ bool TFormMainTELVANO::RunUnattended(const std::vector<std::string>& arguments) 
     AbandonStart();
     return false;
   }
+  // What the last run left open is finished before the first new file is taken.
+  try {
+    services.ResolveOpenInvoices();
+  } catch (const std::exception& error) {
+    Log(error.what());  // the ticks try again
+  }
   return true;
 }
 
@@ -229,11 +215,14 @@ void TFormMainTELVANO::Timer1Timer() {
 }
 
 void TFormMainTELVANO::PollOnce() {
-  const std::optional<std::string> name =
-      FirstWaitingFile(m_configuration.InputDir, m_modules.stillBeingWritten);
-  if (!name) return;
-  const FileHandler& handler = IsInvoiceName(*name) ? m_modules.processCsvInvoice : m_modules.processCmdFile;
-  if (handler) handler(*name);
+  if (m_modules.prepareTick && !m_modules.prepareTick()) return;
+  const InputScan scan = ScanInputFolder(m_configuration.InputDir, m_modules.stillBeingWritten, m_modules.inputHeld);
+  if (m_modules.rejectOddInput) {
+    for (const std::string& odd : scan.odd) m_modules.rejectOddInput(odd);
+  }
+  if (!scan.next) return;
+  const FileHandler& handler = IsInvoiceName(*scan.next) ? m_modules.processCsvInvoice : m_modules.processCmdFile;
+  if (handler) handler(*scan.next);
 }
 
 void TFormMainTELVANO::StartCompanion() {
@@ -288,7 +277,8 @@ void TFormMainTELVANO::RequestTerminate() {
 
 void TFormMainTELVANO::WriteStartStopNotice(bool isStart, bool ok) {
   const fs::path file = fs::path(m_configuration.OutputDir) / (isStart ? "start_info.txt" : "stop_info.txt");
-  ReplaceFile(file, std::string("\xEF\xBB\xBF") + (ok ? "OK," : "ERR,") + LocalIsoTime() + "\r\n");
+  // Written whole under a temporary name: the POS never reads a notice that is only half there.
+  platform::WriteFileDurably(file.string(), std::string("\xEF\xBB\xBF") + (ok ? "OK," : "ERR,") + LocalIsoTime() + "\r\n");
 }
 
 std::string TFormMainTELVANO::LocalIsoTime() const {

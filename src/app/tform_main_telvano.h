@@ -41,6 +41,13 @@ class TFormMainTELVANO final : public core::ApplicationControl {
     FileHandler processCmdFile;
     LogWriter appendLog;
     StillBeingWrittenProbe stillBeingWritten;
+    // Runs before a tick looks for files (the database connection, the invoices still open); false: this
+    // tick handles no file.
+    std::function<bool()> prepareTick;
+    // Files of invoices still open are not handed over.
+    HeldInputTest inputHeld;
+    // An entry with a qualifying name that is not a plain file: answered and moved aside.
+    FileHandler rejectOddInput;
   };
 
   TFormMainTELVANO(core::Configuration configuration, platform::Clock& clock, MainView& view, bool headless);

@@ -12,6 +12,7 @@
 #include "db/settings.h"
 #include "invoice/csv_text.h"
 #include "invoice/value_list.h"
+#include "platform/whole_file.h"
 
 namespace telvano::cmd {
 
@@ -58,6 +59,16 @@ std::string TFormCmd::ResponseFileName(const std::string& bareName) {
 void TFormCmd::ProcessCmdFile(const std::string& bareName) {
   const std::string inputPath = (fs::path(m_configuration.InputDir) / bareName).string();
   Response response;
+  std::error_code statusError;
+  const fs::file_status status = fs::symlink_status(inputPath, statusError);
+  if (!statusError && fs::exists(status) && !fs::is_regular_file(status)) {
+    // A folder, FIFO or link is never opened or followed: it is set aside into the archive as it is.
+    std::error_code moveError;
+    fs::rename(inputPath, (fs::path(m_configuration.ArchiveDir) / bareName), moveError);
+    WriteResponse((fs::path(m_configuration.OutputDir) / ResponseFileName(bareName)).string(),
+                  {{"Nije običan fajl / Not a regular file: " + bareName}});
+    return;
+  }
   try {
     const auto lines =
         SplitCommandLines(DecodeCommandFileText(ReadCommandFile(inputPath), m_configuration.CodePage));
@@ -173,23 +184,10 @@ std::string TFormCmd::TimeStamp() const { return core::LocalIsoTime(m_clock.Loca
 void TFormCmd::WriteResponse(const std::string& path, const Response& response) const {
   std::string bytes;
   for (const Fields& fields : response) bytes += JoinResponseFields(fields) + "\r\n";
-  const fs::path target(path);
-  const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      throw std::runtime_error("Cannot write the response file " + path);
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    fs::remove(temporary, error);
-    throw std::runtime_error("Cannot write the response file " + path);
+  try {
+    platform::WriteFileDurably(path, bytes);
+  } catch (const platform::FileError& error) {
+    throw std::runtime_error(std::string("Cannot write the response file: ") + error.what());
   }
 }
 
