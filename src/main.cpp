@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -64,6 +65,13 @@ int BlockStopSignals() {
   return ::signalfd(-1, &stopSet, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+// The POS hands over the software secret and the PIN or PAC on the command line, where every local user
+// could read them in /proc/<pid>/cmdline and ps. Once they are copied, the originals are overwritten in
+// place (the kernel shows that memory).
+void HideArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) std::memset(argv[i], 0, std::strlen(argv[i]));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +101,7 @@ int main(int argc, char** argv) {
   }
 
   const std::vector<std::string> arguments(argv + 1, argv + argc);
+  HideArguments(argc, argv);
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the message windows come and go; the tray icon stays
 

@@ -24,6 +24,11 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
           [this] { return db::ReadSetting(Database(), db::kDbVersionKey); },
           [this] { m_main.EndCompanion(); }),
       m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }) {
+  if (const int seconds = core::ReadTimeoutSeconds(m_main.Configuration()); seconds > 0) {
+    sdc::TransportTimeouts timeouts = m_http.Timeouts();
+    timeouts.read = std::chrono::seconds(seconds);
+    m_http.SetTimeouts(timeouts);
+  }
   TFormMainTELVANO::Modules modules;
   modules.messages = &m_yellowMsg;
   modules.services = this;

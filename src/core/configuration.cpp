@@ -78,6 +78,7 @@ bool AssignValue(Configuration& configuration, const std::string& key, const std
       {"Appl_Root", &Configuration::Appl_Root},         {"DB_Fullname", &Configuration::DB_Fullname},
       {"Exchange_Root", &Configuration::Exchange_Root}, {"CodePage", &Configuration::CodePage},
       {"DB_Password", &Configuration::DB_Password},     {"PrintFileDir", &Configuration::PrintFileDir},
+      {"SdcReadTimeout", &Configuration::SdcReadTimeout},
   };
   for (const Slot& slot : kSlots) {
     if (EqualsIgnoringAsciiCase(key, slot.name)) {
@@ -171,8 +172,20 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings) 
                "unknown code page \"" + configuration.CodePage + "\" in " + path + "; UTF-8 is used");
     configuration.CodePage = "UTF-8";
   }
+  if (!configuration.SdcReadTimeout.empty() && ReadTimeoutSeconds(configuration) == 0) {
+    AddWarning(warnings, "SdcReadTimeout \"" + configuration.SdcReadTimeout + "\" in " + path +
+                             " is not a number of seconds from 1 to 3600; 60 is used");
+    configuration.SdcReadTimeout.clear();
+  }
   configuration.DeriveFolders();
   return configuration;
+}
+
+int ReadTimeoutSeconds(const Configuration& configuration) {
+  const std::string& text = configuration.SdcReadTimeout;
+  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+  const int seconds = std::stoi(text);
+  return seconds >= 1 && seconds <= 3600 ? seconds : 0;
 }
 
 std::unique_ptr<db::Database> ConnectDatabase(const Configuration& configuration) {

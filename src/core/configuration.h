@@ -39,6 +39,7 @@ struct Configuration {
   std::string CodePage = "UTF-8";  // the stand-in for the Windows ANSI code page (log file, odd input)
   std::string DB_Password;         // empty: none is sent
   std::string PrintFileDir;        // the only folder a "file:" print port may write into; empty: refused
+  std::string SdcReadTimeout;      // seconds without a byte before a processor request is given up (1-3600)
 
   std::string ApplDataDir;
   std::string LogsDir;
@@ -65,6 +66,9 @@ std::string RegistryPath();
 // Lines that are blank or start with "#" or ";" are ignored; unknown keys and lines without "=" are
 // reported through `warnings` (one text per line) and otherwise ignored.
 Configuration LoadConfiguration(const std::string& path, std::string* warnings = nullptr);
+
+// SdcReadTimeout in seconds; 0 when it is not set (the transport keeps its default of 60 s).
+int ReadTimeoutSeconds(const Configuration& configuration);
 
 // Opens the one database connection: DB_Fullname (a file path opens it embedded, "host:path" reaches a
 // server), user "SYSDBA", character set UTF8, and a password only when the configuration gives one.
