@@ -1,6 +1,7 @@
 #include "e2e_installation.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -92,6 +93,27 @@ void E2eInstallation::SetSetting(const std::string& key, const std::string& valu
   auto database = Open(DatabasePath());
   db::WriteSetting(*database, key, value);
   database->Close();
+}
+
+void E2eInstallation::AddConfiguration(const std::string& key, const std::string& value) {
+  std::ofstream(m_registry, std::ios::app) << key << "=" << value << "\n";
+}
+
+void E2eInstallation::UseDatabaseServer(const std::string& password) {
+  const struct passwd* user = ::getpwnam("firebird");
+  ASSERT_NE(user, nullptr) << "no firebird user";
+  // The server's user must reach the file through every folder above it and own the file itself.
+  for (fs::path folder = DatabasePath().parent_path(); folder != folder.root_path(); folder = folder.parent_path()) {
+    fs::permissions(folder, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+  }
+  ASSERT_EQ(::chown(DatabasePath().parent_path().c_str(), user->pw_uid, user->pw_gid), 0);
+  ASSERT_EQ(::chown(DatabasePath().c_str(), user->pw_uid, user->pw_gid), 0);
+  std::string text = ReadFileBytes(m_registry);
+  const std::string embedded = "DB_Fullname=" + DatabasePath().string() + "\n";
+  const std::size_t at = text.find(embedded);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, embedded.size(), "DB_Fullname=localhost:" + DatabasePath().string() + "\nDB_Password=" + password + "\n");
+  WriteFileBytes(m_registry, text);
 }
 
 std::string E2eInstallation::StoredDbVersion() const {

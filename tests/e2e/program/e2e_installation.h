@@ -37,6 +37,12 @@ class E2eInstallation {
 
   void AddCertificate(const CertificateRow& row);
   void SetSetting(const std::string& key, const std::string& value);
+  // Adds `key=value` to the configuration file (read at the next start).
+  void AddConfiguration(const std::string& key, const std::string& value);
+  // Hands the database file to a Firebird server's user and names it "localhost:<path>" in the
+  // configuration, with the server's SYSDBA password.
+  void UseDatabaseServer(const std::string& password);
+  pid_t Pid() const { return m_pid; }
 
   // Starts telvano with `arguments`; its stderr goes to StderrText().
   void Start(const std::vector<std::string>& arguments);

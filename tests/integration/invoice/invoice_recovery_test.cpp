@@ -41,6 +41,8 @@ struct LostAnswer {
   pfrsim::Fault fault;
 };
 
+void PrintTo(const LostAnswer& lost, std::ostream* out) { *out << lost.name; }
+
 class LostAnswerTest : public InvoiceRecoveryTest, public ::testing::WithParamInterface<LostAnswer> {};
 
 TEST_P(LostAnswerTest, TheSignedInvoiceIsLookedUpAndDeliveredOnce) {

@@ -1,0 +1,257 @@
+// The real program against the simulator while things go wrong: crashes, lost answers, an unwritable or full
+// exchange folder, a database server that goes away, a processor that cannot be asked. Whatever happens,
+// every input ends in exactly one of: results, an error with the input archived and nothing signed, or still
+// waiting; and the processor signed exactly as many invoices as the POS got results for.
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "e2e_installation.h"
+#include "pfr-sim/pfr_simulator.h"
+#include "support/firebird_server.h"
+#include "support/temp_dir.h"
+
+namespace telvano::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr const char* kUid = "YJLQTEQR";
+constexpr const char* kPin = "1234";
+
+class FaultMatrix;
+
+struct FaultCase {
+  const char* name;
+  std::function<void(FaultMatrix&)> run;
+};
+
+class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
+ public:
+  void SetUp() override {
+    pfrsim::SimOptions options;
+    options.uid = kUid;
+    sim = std::make_unique<pfrsim::PfrSimulator>(options);
+    sim->Start();
+    installation.AddCertificate({kUid, sim->BaseUrl()});
+    installation.AddConfiguration("SdcReadTimeout", "2");
+  }
+
+  void TearDown() override {
+    if (!verified) ExpectNothingLostOrDoubled();
+    if (installation.Running()) {
+      installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
+      installation.WaitForExit(30s);
+    }
+  }
+
+  void StartProgram() {
+    installation.Start({E2eInstallation::kSoftKey, kPin, kUid});
+    ASSERT_EQ(installation.WaitForStartInfo().substr(0, 3), "OK,") << installation.StderrText();
+    fs::remove(installation.Output() / "start_info.txt");
+  }
+
+  void Crash() {
+    installation.Signal(SIGKILL);
+    installation.WaitForExit(10s);
+  }
+
+  void Drop(const std::string& base) {
+    inputs.push_back(base);
+    installation.Drop(base + ".csv", SampleInvoice(base));
+  }
+
+  bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+    return true;
+  }
+
+  bool Delivered(const std::string& base) { return fs::exists(installation.Output() / (base + "_basic.csv")); }
+  bool WaitForDelivery(const std::string& base) {
+    const bool delivered = WaitFor([&] { return Delivered(base); }, 40s);
+    EXPECT_TRUE(delivered) << base << "\nlog:\n" << installation.Log() << installation.StderrText();
+    return delivered;
+  }
+  bool Signed() { return sim->TotalCounter() > 0; }
+
+  // The POS's SDC_Out becomes a plain file: nothing can be written into it.
+  void BreakOutput() {
+    fs::rename(installation.Output(), installation.Output().string() + ".saved");
+    std::ofstream(installation.Output()) << "not a folder";
+  }
+  void MendOutput() {
+    fs::remove(installation.Output());
+    fs::rename(installation.Output().string() + ".saved", installation.Output());
+  }
+
+  void ExpectNothingLostOrDoubled() {
+    verified = true;
+    std::uint32_t withResults = 0;
+    for (const std::string& base : inputs) {
+      const bool results = Delivered(base);
+      const bool failed = fs::exists(installation.Output() / (base + "_err.txt")) &&
+                          fs::exists(installation.Archive() / (base + ".csv"));
+      const bool waiting = fs::exists(installation.Input() / (base + ".csv"));
+      EXPECT_EQ(int(results) + int(failed && !results) + int(waiting && !results), 1)
+          << base << ": results " << results << ", failed " << failed << ", waiting " << waiting;
+      if (results) ++withResults;
+    }
+    EXPECT_EQ(sim->TotalCounter(), withResults) << "log:\n" << installation.Log();
+  }
+
+  std::unique_ptr<pfrsim::PfrSimulator> sim;
+  E2eInstallation installation;
+  std::vector<std::string> inputs;
+  bool verified = false;
+};
+
+void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
+
+TEST_P(FaultMatrix, NothingIsLostOrSignedTwice) { GetParam().run(*this); }
+
+const FaultCase kCases[] = {
+    {"CrashDuringASlowAnswer",
+     [](FaultMatrix& t) {
+       t.installation.AddConfiguration("SdcReadTimeout", "30");  // the crash comes before the time-out
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(20000));
+       t.StartProgram();
+       t.Drop("INV_NS_slow");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
+       t.Crash();
+       t.StartProgram();
+       t.WaitForDelivery("INV_NS_slow");
+     }},
+    {"CrashAfterTheAnswerArrived",
+     [](FaultMatrix& t) {
+       t.StartProgram();
+       t.BreakOutput();  // the answer is stored, but cannot be delivered yet
+       t.Drop("INV_NS_after");
+       ASSERT_TRUE(t.WaitFor([&] { return t.installation.Log().find("čeka isporuku") != std::string::npos; }));
+       t.Crash();
+       t.MendOutput();
+       t.StartProgram();
+       t.WaitForDelivery("INV_NS_after");
+     }},
+    {"AnswerSlowerThanTheReadTimeOut",
+     [](FaultMatrix& t) {
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(5000));
+       t.StartProgram();
+       t.Drop("INV_NS_late");
+       t.WaitForDelivery("INV_NS_late");
+     }},
+    {"ConnectionDroppedMidAnswer",
+     [](FaultMatrix& t) {
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
+       t.StartProgram();
+       t.Drop("INV_NS_cut");
+       t.Drop("INV_NS_next");
+       t.WaitForDelivery("INV_NS_cut");
+       t.WaitForDelivery("INV_NS_next");
+     }},
+    {"OutputUnwritableThenWritable",
+     [](FaultMatrix& t) {
+       t.StartProgram();
+       t.BreakOutput();
+       t.Drop("INV_NS_out");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
+       std::this_thread::sleep_for(3s);  // a few ticks retry and fail
+       t.MendOutput();
+       t.WaitForDelivery("INV_NS_out");
+     }},
+    {"ProcessorCannotBeAskedDuringRecoveryThenCan",
+     [](FaultMatrix& t) {
+       t.sim->SetLookupAvailable(false);
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
+       t.StartProgram();
+       t.Drop("INV_NS_ask");
+       ASSERT_TRUE(E2eInstallation::WaitForFile(t.installation.Output() / "INV_NS_ask_err.txt", 30s));
+       t.Crash();
+       t.StartProgram();  // the recovery at start-up cannot ask either: the input stays held
+       std::this_thread::sleep_for(2s);
+       EXPECT_TRUE(fs::exists(t.installation.Input() / "INV_NS_ask.csv"));
+       t.sim->SetLookupAvailable(true);
+       t.WaitForDelivery("INV_NS_ask");
+     }},
+    {"DatabaseServerStoppedAndStarted",
+     [](FaultMatrix& t) {
+       if (!FirebirdServer::Available()) GTEST_SKIP() << FirebirdServer::kUnavailable;
+       FirebirdServer server;
+       server.Start();
+       t.installation.UseDatabaseServer(server.Password());
+       t.StartProgram();
+       t.Drop("INV_NS_db1");
+       t.WaitForDelivery("INV_NS_db1");
+       server.Stop();
+       t.Drop("INV_NS_db2");
+       std::this_thread::sleep_for(3s);
+       EXPECT_FALSE(t.Delivered("INV_NS_db2"));
+       server.Start();
+       t.WaitForDelivery("INV_NS_db2");
+       t.installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
+       t.installation.WaitForExit(30s);
+     }},
+    {"FullExchangeFileSystem",
+     [](FaultMatrix& t) {
+       const fs::path exchange = t.installation.Root() / "Exch";
+       const fs::path saved = t.installation.Root() / "Exch.saved";
+       fs::rename(exchange, saved);
+       fs::create_directory(exchange);
+       if (::mount("tmpfs", exchange.c_str(), "tmpfs", 0, "size=2m") != 0) {
+         fs::remove(exchange);
+         fs::rename(saved, exchange);
+         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+       }
+       fs::copy(saved, exchange, fs::copy_options::recursive);
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(3000));
+       t.StartProgram();
+       t.Drop("INV_NS_full");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
+       const fs::path filler = exchange / "filler";
+       {
+         std::ofstream out(filler, std::ios::binary);
+         const std::string block(64 * 1024, 'x');
+         while (out.write(block.data(), block.size())) {
+         }
+       }
+       std::this_thread::sleep_for(6s);  // the answer arrives on a full disk and cannot be kept yet
+       fs::remove(filler);
+       t.WaitForDelivery("INV_NS_full");
+       t.installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
+       t.installation.WaitForExit(30s);
+       t.ExpectNothingLostOrDoubled();  // before the small file system goes
+       ::umount2(exchange.c_str(), MNT_DETACH);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProgramSecrets, TheSecretsAreNotLeftOnTheCommandLine) {
+  pfrsim::SimOptions options;
+  options.uid = kUid;
+  pfrsim::PfrSimulator sim(options);
+  sim.Start();
+  E2eInstallation installation;
+  installation.AddCertificate({kUid, sim.BaseUrl()});
+  installation.Start({E2eInstallation::kSoftKey, kPin, kUid});
+  ASSERT_EQ(installation.WaitForStartInfo().substr(0, 3), "OK,");
+  const std::string commandLine = ReadFileBytes("/proc/" + std::to_string(installation.Pid()) + "/cmdline");
+  EXPECT_EQ(commandLine.find(E2eInstallation::kSoftKey), std::string::npos);
+  EXPECT_EQ(commandLine.find(kPin), std::string::npos);
+  installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
+  EXPECT_EQ(installation.WaitForExit(20s), 0);
+}
+
+}  // namespace
+}  // namespace telvano::testing
