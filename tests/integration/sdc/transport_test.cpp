@@ -152,6 +152,18 @@ TEST_F(TransportTest, VirtualProcessorSendsPacFirstAndControlCharactersCannotAdd
   EXPECT_FALSE(HasLine(lines, "X-Injected:1"));
 }
 
+TEST_F(TransportTest, AnEmptyPacStillSendsThePacLineAndTheLookupNamesTheRequestId) {
+  RawHttpServer server(200, "{}");
+  working.WorkUrl = server.BaseUrl();
+  working.WorkPin = "";
+  http.CallVPFR(kOpInvoiceLookup, "", "0f3c-1");
+  ASSERT_EQ(http.ResponseCode, 200) << http.ErrorText;
+  const std::string request = server.Requests().at(0);
+  EXPECT_TRUE(HasLine(HeaderLines(request), "PAC:"));
+  EXPECT_EQ(request.rfind("GET /api/v3/invoices/0f3c-1 HTTP/1.1\r\n", 0), 0u) << request;
+  EXPECT_TRUE(http.RequestMayHaveArrived);
+}
+
 TEST_F(TransportTest, PinIsPostedAsPlainDigits) {
   RawHttpServer server(200, "\"0100\"");
   working.WorkUrl = server.BaseUrl();

@@ -79,6 +79,22 @@ TEST_F(PollerTest, OnlyVisibleRegularCsvFilesWithAKnownPrefixAreTaken) {
   EXPECT_TRUE(handed.empty());
 }
 
+TEST_F(PollerTest, HeldFilesWaitOddEntriesAreSetApartAndADownDatabaseStopsTheTick) {
+  bool databaseUp = false;
+  modules.prepareTick = [&databaseUp] { return databaseUp; };
+  modules.inputHeld = [](const std::string& name) { return name == "INV_1.csv"; };
+  modules.rejectOddInput = [this](const std::string& name) { Handled("ODD", name); };
+  main->Attach(modules);
+  Drop("INV_1.csv");
+  Drop("INV_2.csv");
+  fs::create_directory(dir.Path() / "SDC_Inp" / "CMD_folder.csv");
+  main->Timer1Timer();
+  EXPECT_TRUE(handed.empty());  // the files wait for the database
+  databaseUp = true;
+  main->Timer1Timer();
+  EXPECT_EQ(handed, (std::vector<std::string>{"ODD:CMD_folder.csv", "INV:INV_2.csv"}));
+}
+
 TEST_F(PollerTest, AHandlerThatLeavesItsFileGetsItAgainOnTheNextTick) {
   Drop("INV_1.csv");
   main->Timer1Timer();

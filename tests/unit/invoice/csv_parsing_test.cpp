@@ -146,6 +146,9 @@ TEST(InvoiceOptions, Fixed4Parsing) {
   EXPECT_FALSE(ParseFixed4("1.2.3").has_value());
   EXPECT_FALSE(ParseFixed4("abc").has_value());
   EXPECT_FALSE(ParseFixed4("99999999999999999999").has_value());
+  EXPECT_EQ(ParseFixed4("922337203685476.9999")->units, 9223372036854769999);
+  EXPECT_FALSE(ParseFixed4("922337203685477").has_value());
+  EXPECT_FALSE(ParseFixed4("9999999999999999").has_value());
 }
 
 }  // namespace

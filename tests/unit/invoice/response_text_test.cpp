@@ -98,6 +98,18 @@ TEST(ResultFiles, Base64AndBaseName) {
   EXPECT_EQ(BaseName("INV_0815.csv"), "INV_0815");
   EXPECT_EQ(BaseName("INV_NS_1.A.CSV"), "INV_NS_1.A");
   EXPECT_EQ(BaseName("NODOT"), "NODOT");
+  // A QR code given as a data URI is decoded from its Base64 on, not from the letters of the prefix.
+  EXPECT_EQ(QrCodeImageBytes("data:image/gif;base64,R0lGODlh"), "GIF89a");
+  EXPECT_EQ(QrCodeImageBytes("R0lGODlh"), "GIF89a");
+}
+
+TEST(SdcResponse, NumbersBeyondAnyReceiptTakeTheirDefaults) {
+  const TSdcResponse r = ParseSdcResponse(
+      R"({"taxItems":[{"amount":1e300,"rate":922337203685478}],"totalAmount":1e300,"totalCounter":1e300})");
+  EXPECT_TRUE(IsMinusOne(r.totalAmount));
+  EXPECT_EQ(r.totalCounter, -1);
+  EXPECT_TRUE(IsMinusOne(r.taxItems.at(0).amount));
+  EXPECT_TRUE(IsMinusOne(r.taxItems.at(0).rate));
 }
 
 TEST(SendPause, GrowsWithTheItems) {
