@@ -1,4 +1,5 @@
-// The `telvano` program: telvano [softkey] [pin] [serial]
+// The `telvano` program: telvano [softkey] [pin] [serial]; without arguments the three may come from
+// TELVANO_SOFTKEY, TELVANO_PIN and TELVANO_SERIAL (telvano.service), see app/start_arguments.h.
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/start_arguments.h"
 #include "app/telvano_program.h"
 #include "core/configuration.h"
 #include "core/headless_yellow_msg_view.h"
@@ -100,7 +102,7 @@ int main(int argc, char** argv) {
     return ReportRegistryError(error.what(), headless, argc, argv);
   }
 
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::vector<std::string> arguments = telvano::app::StartArguments({argv + 1, argv + argc});
   HideArguments(argc, argv);
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the message windows come and go; the tray icon stays
@@ -119,7 +121,7 @@ int main(int argc, char** argv) {
     program.Login().AttachView(loginWindow);
     telvano::app::TFormMainTELVANO& main = program.Main();
     mainWindow.SetHandlers({[&main] { main.Timer1Timer(); }, [&main] { main.TrayIcon1Click(); },
-                            [&main] { main.CloseTELVANOClick(); }});
+                            [&main] { main.CloseTELVANOClick(); }, [&main](char key) { main.FormKeyPress(key); }});
 
     std::unique_ptr<QSocketNotifier> stopSignalNotifier;
     if (stopSignals >= 0) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/menu_screen.h"
+
 namespace telvano::app {
 
 // What the main window, its tray icon and its timer show and do for TFormMainTELVANO.
@@ -12,8 +14,8 @@ class MainView {
   // The first entry of the tray menu.
   virtual void SetTrayMenuCaption(const std::string& text) = 0;
   virtual void ShowTrayBalloon(const std::string& title, const std::string& text) = 0;
-  // The main menu at `level` (0: the home screen); shows the main window.
-  virtual void ShowMenu(int level) = 0;
+  // The main menu as `screen` says (level 0: the home screen); shows the main window.
+  virtual void ShowMenu(const MenuScreen& screen) = 0;
   // All menu panels visible (interactive) or not (unattended: the window stays hidden).
   virtual void SetPanelsVisible(bool visible) = 0;
   virtual void SetTimerEnabled(bool enabled) = 0;

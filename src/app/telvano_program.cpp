@@ -2,11 +2,14 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "db/schema.h"
 #include "db/settings.h"
 #include "invoice/test_invoice.h"
+#include "platform/process.h"
 
 namespace telvano::app {
 
@@ -40,6 +43,7 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.prepareTick = [this] { return PrepareTick(); };
   modules.inputHeld = [this](const std::string& name) { return m_invoice && m_invoice->HoldsInput(name); };
   modules.rejectOddInput = [this](const std::string& name) { RejectOddInput(name); };
+  modules.menuActions = this;
   m_main.Attach(std::move(modules));
 }
 
@@ -177,6 +181,39 @@ void TelvanoProgram::RejectOddInput(const std::string& bareName) {
     ProcessCmdFile(bareName);
   }
 }
+
+void TelvanoProgram::ShowWorkingCertificate() {}
+void TelvanoProgram::ExportCertificateList() {}
+void TelvanoProgram::ShowCommandWindow() {}
+void TelvanoProgram::ShowInvoiceWindow() {}
+void TelvanoProgram::ShowJsonInvoiceWindow() {}
+void TelvanoProgram::ShowChangePassword() {}
+void TelvanoProgram::ShowExecScript() {}
+void TelvanoProgram::BackupDatabase() {}
+
+void TelvanoProgram::SaveProcessorInfo(int kind) {
+  try {
+    m_common.SaveProcessorInfo(kind, true);
+  } catch (const std::exception& error) {
+    // The check has shown its own message; the menu stays.
+    AppendLog(error.what());
+  }
+}
+
+void TelvanoProgram::StartProgramUpdate() {
+  const std::string updater = m_main.Configuration().RunTimeDir + "/Zelt";
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(updater, error)) {
+    m_yellowMsg.ShowInfo("Program za novu verziju nije instaliran / No updater is installed:\n" + updater);
+    return;
+  }
+  // Started without a shell and without waiting: the updater takes over from here.
+  if (platform::StartDetached(updater, {}) <= 0) {
+    m_yellowMsg.ShowInfo("Program za novu verziju nije pokrenut / The updater could not be started:\n" + updater);
+  }
+}
+
+std::string TelvanoProgram::CertificateEndText() { return m_main.WorkingState().WorkNotAfter; }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
   if (m_invoice) m_invoice->ProcessCsvInvoice(bareName);

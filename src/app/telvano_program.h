@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/main_view.h"
+#include "app/menu_actions.h"
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "app/tform_main_telvano.h"
@@ -29,7 +30,7 @@ namespace telvano::app {
 // the views the Qt side (or a test) provides. The modules that work on the one database connection
 // (invoice, tax groups, commands) come to life right after the start-up sequence has opened it, because
 // the connection object exists only from then on; they never exist before the first show either way.
-class TelvanoProgram final : public StartupServices {
+class TelvanoProgram final : public StartupServices, public MenuActions {
  public:
   struct Views {
     MainView& main;
@@ -61,6 +62,19 @@ class TelvanoProgram final : public StartupServices {
   void LoadTaxGroups() override;
   void CreateTestInvoice() override;
   void ResolveOpenInvoices() override;
+
+  // MenuActions
+  void ShowWorkingCertificate() override;
+  void ExportCertificateList() override;
+  void ShowCommandWindow() override;
+  void ShowInvoiceWindow() override;
+  void SaveProcessorInfo(int kind) override;
+  void ShowJsonInvoiceWindow() override;
+  void ShowChangePassword() override;
+  void ShowExecScript() override;
+  void BackupDatabase() override;
+  void StartProgramUpdate() override;
+  std::string CertificateEndText() override;
 
  private:
   db::Database& Database();

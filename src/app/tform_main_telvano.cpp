@@ -60,7 +60,7 @@ void TFormMainTELVANO::FormShow(const std::vector<std::string>& arguments) {
     RequestTerminate();
     return;
   }
-  if (!m_workingState.Unattended) m_view.ShowMenu(0);
+  if (!m_workingState.Unattended) ShowMenu(0);
   m_view.SetPanelsVisible(!m_workingState.Unattended);
   if (m_workingState.Unattended) m_view.SetTimerEnabled(true);
 }
@@ -250,6 +250,57 @@ void TFormMainTELVANO::CleanArchive() {
     if (name.front() == '.' || !it->is_regular_file(statusError) || statusError) continue;
     if (name.find('.') != std::string::npos) continue;  // files with an extension stay
     fs::remove(it->path(), statusError);                // a file that cannot go simply stays
+  }
+}
+
+void TFormMainTELVANO::FormKeyPress(char key) {
+  if (key == '0') {
+    RequestTerminate();  // the start notice stays as it was written
+  } else if (key >= '1' && key <= '4') {
+    ShowMenu(key - '0');
+  } else if (key >= '5' && key <= '9') {
+    RunMenuItem(key - '0');
+  }
+}
+
+void TFormMainTELVANO::ShowMenu(int level) {
+  if (level < 0 || level > 4) return;
+  if (level == 3 && m_workingState.WorkSerial.empty()) {
+    // The tests need a processor: the sub-menu on screen stays as it was.
+    if (m_modules.messages != nullptr) m_modules.messages->ShowInfo(kNoWorkingCertificateText);
+    return;
+  }
+  MenuScreen screen;
+  screen.level = level;
+  screen.itemCaptions = MenuItemCaptions(level);
+  screen.itemsVisible = level != 0;
+  screen.homeVisible = level == 0;
+  screen.environment = m_workingState.WorkEnv;
+  screen.tin = m_workingState.WorkTin;
+  screen.unit = m_workingState.WorkUnit;
+  screen.certSerial = m_workingState.WorkSerial;
+  screen.certNotAfter =
+      m_modules.menuActions != nullptr ? m_modules.menuActions->CertificateEndText() : m_workingState.WorkNotAfter;
+  m_menuLevel = level;
+  m_view.ShowMenu(screen);
+}
+
+void TFormMainTELVANO::RunMenuItem(int item) {
+  MenuActions* actions = m_modules.menuActions;
+  if (actions == nullptr) return;
+  switch (m_menuLevel * 10 + item) {
+    case 15: actions->ShowWorkingCertificate(); break;
+    case 16: actions->ExportCertificateList(); break;
+    case 35: actions->ShowCommandWindow(); break;
+    case 36: actions->ShowInvoiceWindow(); break;
+    case 37: actions->SaveProcessorInfo(1); break;
+    case 38: actions->SaveProcessorInfo(3); break;
+    case 39: actions->ShowJsonInvoiceWindow(); break;
+    case 45: actions->ShowChangePassword(); break;
+    case 47: actions->ShowExecScript(); break;
+    case 48: actions->BackupDatabase(); break;
+    case 49: actions->StartProgramUpdate(); break;
+    default: break;  // the reports of level 2 are made through command files; empty items do nothing
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/input_scan.h"
 #include "app/main_view.h"
+#include "app/menu_actions.h"
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "core/application_control.h"
@@ -48,6 +49,8 @@ class TFormMainTELVANO final : public core::ApplicationControl {
     HeldInputTest inputHeld;
     // An entry with a qualifying name that is not a plain file: answered and moved aside.
     FileHandler rejectOddInput;
+    // What the items of the operator's menu start.
+    MenuActions* menuActions = nullptr;
   };
 
   TFormMainTELVANO(core::Configuration configuration, platform::Clock& clock, MainView& view, bool headless);
@@ -71,6 +74,14 @@ class TFormMainTELVANO final : public core::ApplicationControl {
   void EndCompanion();
   void CleanArchive();
   void AbandonStart();
+
+  // The operator's menu: every panel's click is the press of its digit. "0" ends the program, "1" to "4"
+  // show a sub-menu, "5" to "9" run an item of the current one; other keys do nothing.
+  void FormKeyPress(char key);
+  void PanelClick(char tag) { FormKeyPress(tag); }
+  void ShowMenu(int level);
+  void RunMenuItem(int item);
+  int MenuLevel() const { return m_menuLevel; }
 
   // The tray icon: a click shows the balloon; the menu's exit entry ends the program.
   void TrayIcon1Click();
@@ -99,6 +110,7 @@ class TFormMainTELVANO final : public core::ApplicationControl {
   bool m_shown = false;
   bool m_terminated = false;
   pid_t m_companionPid = -1;
+  int m_menuLevel = 0;
 };
 
 }  // namespace telvano::app

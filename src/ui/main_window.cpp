@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
+#include <QVBoxLayout>
 
 namespace telvano::ui {
 
@@ -24,15 +29,26 @@ QIcon TelvanoIcon() {
   return QIcon(pixmap);
 }
 
+constexpr const char* kSkyBlue = "#87CEEB";
+
+// The panels are large tiles for the keyboard: the window takes every key before its controls, so the
+// tiles themselves never hold the focus.
+void StylePanel(QPushButton* panel) {
+  panel->setFocusPolicy(Qt::NoFocus);
+  panel->setMinimumHeight(72);
+  panel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  QFont font = panel->font();
+  font.setPointSize(14);
+  panel->setFont(font);
+  panel->setStyleSheet("text-align: left; padding-left: 16px;");
+}
+
 }  // namespace
 
 MainWindow::MainWindow(bool trayWanted) {
   setObjectName("FormMainTELVANO");
   setFixedSize(680, 600);
-  m_panelText = new QLabel("TELVANO", this);
-  m_panelText->setObjectName("PanelText");
-  m_panelText->setAlignment(Qt::AlignCenter);
-  setCentralWidget(m_panelText);
+  BuildMenu();
 
   m_timer1.setObjectName("Timer1");
   m_timer1.setInterval(1000);
@@ -64,6 +80,91 @@ MainWindow::MainWindow(bool trayWanted) {
   }
 }
 
+QPushButton* MainWindow::AddPanel(QWidget* parent, const char* name, char digit, const QString& caption) {
+  auto* panel = new QPushButton(caption, parent);
+  panel->setObjectName(name);
+  panel->setProperty("tag", QString(QChar(digit)));
+  StylePanel(panel);
+  QObject::connect(panel, &QPushButton::clicked, this, [this, digit] {
+    if (m_handlers.formKeyPress) m_handlers.formKeyPress(digit);
+  });
+  return panel;
+}
+
+QLabel* MainWindow::AddValue(QWidget* parent, const char* name) {
+  auto* value = new QLabel(parent);
+  value->setObjectName(name);
+  QFont font = value->font();
+  font.setPointSize(13);
+  font.setBold(true);
+  value->setFont(font);
+  value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return value;
+}
+
+void MainWindow::BuildMenu() {
+  auto* central = new QWidget(this);
+  auto* columns = new QHBoxLayout(central);
+  columns->setContentsMargins(16, 16, 16, 16);
+  columns->setSpacing(16);
+
+  auto* left = new QVBoxLayout;
+  left->setSpacing(10);
+  const struct {
+    const char* name;
+    int level;
+  } levels[] = {{"PanelCERT", 1}, {"PanelReport", 2}, {"PanelTest", 3}, {"PanelUtil", 4}, {"PanelExit", 0}};
+  for (const auto& entry : levels) {
+    QPushButton* panel = AddPanel(central, entry.name, static_cast<char>('0' + entry.level),
+                                  QString::fromUtf8(app::kMenuLevelCaptions[entry.level]));
+    m_levelPanels[entry.level] = panel;
+    left->addWidget(panel);
+  }
+  columns->addLayout(left, 2);
+
+  auto* right = new QVBoxLayout;
+  m_panelText = new QWidget(central);
+  m_panelText->setObjectName("PanelText");
+  auto* home = new QVBoxLayout(m_panelText);
+  auto* heading = new QLabel("TELVANO", m_panelText);
+  QFont headingFont = heading->font();
+  headingFont.setPointSize(28);
+  headingFont.setBold(true);
+  heading->setFont(headingFont);
+  heading->setAlignment(Qt::AlignCenter);
+  home->addWidget(heading);
+  auto* values = new QFormLayout;
+  values->setVerticalSpacing(12);
+  m_panelEnvironment = AddValue(m_panelText, "PanelEnvironment");
+  m_panelTin = AddValue(m_panelText, "PanelTIN");
+  m_panelCertSerNum = AddValue(m_panelText, "PanelCertSerNum");
+  m_panelCertNotAfter = AddValue(m_panelText, "PanelCertNotAfter");
+  m_panelOu = AddValue(m_panelText, "PanelOU");
+  values->addRow("Okruženje", m_panelEnvironment);
+  values->addRow("Obveznik", m_panelTin);
+  values->addRow("Sertifikat", m_panelCertSerNum);
+  values->addRow("", m_panelCertNotAfter);
+  values->addRow("", m_panelOu);
+  home->addLayout(values);
+  home->addStretch();
+  right->addWidget(m_panelText);
+
+  m_itemColumn = new QWidget(central);
+  auto* items = new QVBoxLayout(m_itemColumn);
+  items->setContentsMargins(0, 0, 0, 0);
+  items->setSpacing(10);
+  const auto captions = app::MenuItemCaptions(0);
+  for (int i = 0; i < 5; ++i) {
+    const std::string name = "Panel" + std::to_string(5 + i);
+    m_itemPanels[i] = AddPanel(m_itemColumn, name.c_str(), static_cast<char>('5' + i), QString::fromStdString(captions[i]));
+    items->addWidget(m_itemPanels[i]);
+  }
+  m_itemColumn->hide();
+  right->addWidget(m_itemColumn);
+  columns->addLayout(right, 3);
+  setCentralWidget(central);
+}
+
 void MainWindow::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
 
 void MainWindow::SetTrayMenuCaption(const std::string& text) {
@@ -77,15 +178,35 @@ void MainWindow::ShowTrayBalloon(const std::string& title, const std::string& te
   }
 }
 
-void MainWindow::ShowMenu(int /*level*/) {
-  // The home screen; the sub-menus come with the operator's menu.
+void MainWindow::ShowMenu(const app::MenuScreen& screen) {
+  for (int i = 0; i < 5; ++i) m_itemPanels[i]->setText(QString::fromStdString(screen.itemCaptions[i]));
+  m_itemColumn->setVisible(screen.itemsVisible);
+  m_panelText->setVisible(screen.homeVisible);
+  m_panelEnvironment->setText(QString::fromStdString(screen.environment));
+  m_panelTin->setText(QString::fromStdString(screen.tin));
+  m_panelCertSerNum->setText(QString::fromStdString(screen.certSerial));
+  m_panelCertNotAfter->setText(QString::fromStdString(screen.certNotAfter));
+  m_panelOu->setText(QString::fromStdString(screen.unit));
+  // The sub-menu on screen is sky blue in the left column; the exit keeps the button colour.
+  for (int level = 1; level <= 4; ++level) {
+    QPushButton* panel = m_levelPanels[level];
+    QString style = "text-align: left; padding-left: 16px;";
+    if (level == screen.level) style += QString(" background-color: %1;").arg(kSkyBlue);
+    panel->setStyleSheet(style);
+  }
+  m_levelPanels[0]->setStyleSheet("text-align: left; padding-left: 16px;");
+  if (!isVisible()) {
+    if (const QScreen* display = QGuiApplication::primaryScreen()) {
+      move(display->availableGeometry().center() - rect().center());
+    }
+  }
   show();
   raise();
   activateWindow();
 }
 
 void MainWindow::SetPanelsVisible(bool visible) {
-  m_panelText->setVisible(visible);
+  centralWidget()->setVisible(visible);
   if (!visible) hide();  // unattended: only the tray icon shows that the program runs
 }
 
@@ -102,6 +223,15 @@ void MainWindow::Terminate() {
   m_timer1.stop();
   if (m_trayIcon1 != nullptr) m_trayIcon1->hide();
   QApplication::exit(0);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  const QString text = event->text();
+  if (text.size() == 1 && text[0].isDigit() && m_handlers.formKeyPress) {
+    m_handlers.formKeyPress(static_cast<char>(text[0].unicode()));
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

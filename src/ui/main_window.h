@@ -4,22 +4,28 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWidget>
+#include <array>
 #include <functional>
 
 #include "app/main_view.h"
 
 namespace telvano::ui {
 
-// The main window of TELVANO: its caption, the home screen, the polling timer Timer1 and the tray icon
-// TrayIcon1 with PopupMenu1. Clicks and ticks go to TFormMainTELVANO through the handlers set by the program.
+// The main window of TELVANO: its caption, the operator's menu (the left column of sub-menus, the right column
+// of items, the home screen with the working certificate), the polling timer Timer1 and the tray icon
+// TrayIcon1 with PopupMenu1. Keys, clicks and ticks go to TFormMainTELVANO through the handlers set by the
+// program; a click on a panel is the press of its digit.
 class MainWindow final : public QMainWindow, public app::MainView {
  public:
   struct Handlers {
     std::function<void()> timer1Timer;
     std::function<void()> trayIcon1Click;
     std::function<void()> closeTELVANOClick;
+    std::function<void(char key)> formKeyPress;
   };
 
   explicit MainWindow(bool trayWanted);
@@ -28,7 +34,7 @@ class MainWindow final : public QMainWindow, public app::MainView {
   void SetCaption(const std::string& text) override;
   void SetTrayMenuCaption(const std::string& text) override;
   void ShowTrayBalloon(const std::string& title, const std::string& text) override;
-  void ShowMenu(int level) override;
+  void ShowMenu(const app::MenuScreen& screen) override;
   void SetPanelsVisible(bool visible) override;
   void SetTimerEnabled(bool enabled) override;
   void Terminate() override;
@@ -39,6 +45,7 @@ class MainWindow final : public QMainWindow, public app::MainView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   Handlers m_handlers;
@@ -47,7 +54,19 @@ class MainWindow final : public QMainWindow, public app::MainView {
   QAction* m_versionEntry = nullptr;
   QAction* m_closeTELVANO = nullptr;
   QSystemTrayIcon* m_trayIcon1 = nullptr;
-  QLabel* m_panelText = nullptr;
+  QPushButton* AddPanel(QWidget* parent, const char* name, char digit, const QString& caption);
+  QLabel* AddValue(QWidget* parent, const char* name);
+  void BuildMenu();
+
+  QWidget* m_panelText = nullptr;   // the home screen
+  QWidget* m_itemColumn = nullptr;  // Panel5 to Panel9
+  std::array<QPushButton*, 5> m_levelPanels{};  // PanelExit, PanelCERT, PanelReport, PanelTest, PanelUtil
+  std::array<QPushButton*, 5> m_itemPanels{};   // Panel5 to Panel9
+  QLabel* m_panelEnvironment = nullptr;
+  QLabel* m_panelTin = nullptr;
+  QLabel* m_panelCertSerNum = nullptr;
+  QLabel* m_panelCertNotAfter = nullptr;
+  QLabel* m_panelOu = nullptr;
   bool m_terminating = false;
 };
 

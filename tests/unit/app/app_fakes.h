@@ -72,7 +72,11 @@ class RecordingMainView final : public app::MainView {
   void ShowTrayBalloon(const std::string& title, const std::string& text) override {
     events.push_back("balloon:" + title + "|" + text);
   }
-  void ShowMenu(int level) override { events.push_back("menu:" + std::to_string(level)); }
+  void ShowMenu(const app::MenuScreen& screen) override {
+    events.push_back("menu:" + std::to_string(screen.level));
+    lastMenu = screen;
+  }
+  app::MenuScreen lastMenu;
   void SetPanelsVisible(bool visible) override { events.push_back(visible ? "panels:on" : "panels:off"); }
   void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
   void Terminate() override {
