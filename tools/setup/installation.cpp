@@ -4,6 +4,7 @@
 #include <fstream>
 #include <ostream>
 #include <system_error>
+#include <vector>
 
 #include "core/configuration.h"
 #include "db/database.h"
@@ -11,6 +12,7 @@
 #include "db/settings.h"
 #include "platform/single_instance_lock.h"
 #include "core/stored_secret.h"
+#include "system_install.h"
 
 namespace telvano::setup {
 namespace fs = std::filesystem;
@@ -39,6 +41,7 @@ void CreateFolders(const InstallationLayout& layout, std::ostream& out) {
 // Written to a temporary file and renamed, so a reader never sees half a configuration.
 void WriteConfiguration(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
   const std::string temporary = layout.configFile + ".tmp";
+  fs::create_directories(fs::path(layout.configFile).parent_path());
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     file << "# TELVANO configuration, written by telvano-setup.\n"
@@ -88,6 +91,7 @@ void AddLpfrCertificate(db::Database& database, const SetupOptions& options, std
 void InstallPrograms(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
   for (const std::string& program : options.programs) {
     const fs::path target = fs::path(layout.applRoot) / "RunTime" / fs::path(program).filename();
+    if (fs::is_symlink(target)) fs::remove(target);  // a link to the package's program, never written through
     fs::copy_file(program, target, fs::copy_options::overwrite_existing);
     fs::permissions(target, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add);
@@ -118,6 +122,10 @@ void CreateDatabase(const InstallationLayout& layout, const SetupOptions& option
       << "\n";
 }
 
+std::string HelperFolder(const SetupOptions& options) {
+  return options.helperDir.empty() ? HelperProgramFolder() : options.helperDir;
+}
+
 int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
   out << "telvano-setup: adding to the existing installation in " << layout.root << "\n";
   if (!options.lpfrUrl.empty()) {
@@ -128,18 +136,35 @@ int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options
     database->Close();
   }
   InstallPrograms(layout, options, out);
+  LinkHelperPrograms(HelperFolder(options), layout.applRoot + "/RunTime", out);
   out << "Done; nothing else was changed.\n";
   return 0;
 }
 
 // A running TELVANO holds the single-instance lock; its database must not be pulled away under it.
-bool ProgramIsRunning() {
+bool ProgramIsRunning(const std::string& lockPath) {
   try {
-    platform::SingleInstanceLock lock;
+    platform::SingleInstanceLock lock(lockPath);
     return !lock.TryAcquire();
   } catch (const std::system_error&) {
     return false;  // no lock file can be made here, so no instance can hold one either
   }
+}
+
+// --owner, or for --system the service user once the package has made it.
+std::string DataOwner(const SetupOptions& options) {
+  if (!options.owner.empty() || !options.system || !UserExists(kServiceUser)) return options.owner;
+  return kServiceUser;
+}
+
+void GiveInstallationToOwner(const InstallationLayout& layout, const std::string& owner, bool rootIsNew,
+                             std::ostream& out) {
+  if (rootIsNew) GiveToOwner(layout.root, owner);
+  for (const std::string& tree : {layout.applRoot, layout.exchangeRoot, layout.dataDir, layout.printDir}) {
+    GiveToOwner(tree, owner);
+  }
+  ShareWithOwnerGroup(layout.configFile, owner);
+  out << "  gave             the data to " << owner << " (the configuration to its group)\n";
 }
 
 }  // namespace
@@ -151,7 +176,7 @@ InstallationLayout::InstallationLayout(const SetupOptions& options)
       dataDir(root + "/Data"),
       database(dataDir + "/TELVANO.FDB"),
       printDir(options.printDir.empty() ? root + "/Prints" : AbsoluteRoot(options.printDir)),
-      configFile(root + "/TELVANO.conf") {}
+      configFile(options.configFile.empty() ? root + "/TELVANO.conf" : options.configFile) {}
 
 std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
@@ -186,16 +211,29 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
           << "telvano-setup: nothing was changed; use --force to replace it with a fresh one\n";
       return 1;
     }
-    if (databaseExists && ProgramIsRunning()) {
-      err << "telvano-setup: TELVANO is running (it holds " << platform::DefaultInstanceLockPath() << ")\n"
-          << "telvano-setup: nothing was changed; stop it before its database is replaced\n";
-      return 1;
+    std::vector<std::string> lockPaths = {platform::DefaultInstanceLockPath()};
+    if (options.system) lockPaths.push_back(kServiceLockPath);  // telvano.service's instance
+    for (const std::string& lockPath : lockPaths) {
+      if (databaseExists && ProgramIsRunning(lockPath)) {
+        err << "telvano-setup: TELVANO is running (it holds " << lockPath << ")\n"
+            << "telvano-setup: nothing was changed; stop it before its database is replaced\n";
+        return 1;
+      }
     }
+    const std::string owner = DataOwner(options);
+    if (!owner.empty()) CheckOwner(owner);
+    const bool rootIsNew = !fs::exists(layout.root);
     out << "telvano-setup: creating the installation in " << layout.root << "\n";
     CreateFolders(layout, out);
     CreateDatabase(layout, options, out);
     InstallPrograms(layout, options, out);
+    LinkHelperPrograms(HelperFolder(options), layout.applRoot + "/RunTime", out);
     WriteConfiguration(layout, options, out);
+    if (!owner.empty()) GiveInstallationToOwner(layout, owner, rootIsNew, out);
+    if (options.system) {
+      out << "Done. telvano and Ostrapo read " << layout.configFile << " when TELVANO_REGISTRY is not set.\n";
+      return 0;
+    }
     out << "Done. Point TELVANO at this installation with:\n"
         << "export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n";
     return 0;

@@ -2,10 +2,13 @@
 
 #include <map>
 
+#include "system_install.h"
+
 namespace telvano::setup {
 
 std::string UsageText() {
-  return "usage: telvano-setup --root DIR [--login-secret S] [--soft-secret S] [--schema-level 10.10|10.16]\n"
+  return "usage: telvano-setup --root DIR | --system [--root DIR] [--owner USER[:GROUP]]\n"
+         "                     [--login-secret S] [--soft-secret S] [--schema-level 10.10|10.16]\n"
          "                     [--force] [--print-dir DIR] [--code-page CP]\n"
          "                     [--add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]]\n"
          "                     [--install-program FILE]...\n"
@@ -15,7 +18,13 @@ std::string UsageText() {
          "configuration file DIR/TELVANO.conf. An existing database is never replaced without --force.\n"
          "With --add-lpfr or --install-program on an existing installation only the certificate row is "
          "added\n"
-         "and the programs are copied into DIR/TELVANO/RunTime.\n";
+         "and the programs are copied into DIR/TELVANO/RunTime.\n"
+         "\n"
+         "--system makes the machine's installation: the data under /var/lib/telvano (or --root DIR) and the\n"
+         "configuration at /etc/xdg/Dravicor/TELVANO.conf, where telvano looks without TELVANO_REGISTRY; the\n"
+         "data is given to the user \"telvano\" (telvano.service) when it exists. --owner USER[:GROUP] gives\n"
+         "the data to USER and its group (rw for both, nothing for others) and the configuration to the group.\n"
+         "The package's helper programs (Ostrapo in /usr/lib/telvano) are linked into RunTime.\n";
 }
 
 std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
@@ -32,11 +41,16 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
       {"--tin", &options.lpfrTin},
       {"--unit", &options.lpfrUnit},
       {"--env-name", &options.lpfrEnvName},
+      {"--owner", &options.owner},
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--force") {
       options.force = true;
+      continue;
+    }
+    if (argument == "--system") {
+      options.system = true;
       continue;
     }
     if (argument == "--help" || argument == "-h") {
@@ -68,8 +82,12 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
       *slot->second = value;
     }
   }
+  if (options.system) {
+    if (options.root.empty()) options.root = kSystemDataRoot;
+    options.configFile = kSystemConfigFile;
+  }
   if (options.root.empty()) {
-    error = "--root DIR is required";
+    error = "--root DIR or --system is required";
     return std::nullopt;
   }
   if (schemaLevel == "10.16") {

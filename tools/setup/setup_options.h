@@ -11,6 +11,13 @@ namespace telvano::setup {
 // What one run of telvano-setup is asked to do.
 struct SetupOptions {
   std::string root;                                         // --root DIR: the installation folder
+  // --system: the machine's installation: data under /var/lib/telvano unless --root says otherwise, the
+  // configuration at /etc/xdg/Dravicor/TELVANO.conf (read without TELVANO_REGISTRY), the data given to the
+  // service user "telvano" when it exists and no --owner is given.
+  bool system = false;
+  std::string configFile;  // the configuration file; empty: root/TELVANO.conf
+  std::string owner;       // --owner USER[:GROUP]: the data belongs to USER, the configuration is its group's
+  std::string helperDir;   // programs linked into RunTime; empty: HelperProgramFolder() (Ostrapo of the package)
   std::optional<std::string> loginSecret;                   // --login-secret S
   std::optional<std::string> softSecret;                    // --soft-secret S
   db::SchemaLevel schemaLevel = db::SchemaLevel::Ddl10_16;  // --schema-level 10.10|10.16
@@ -37,7 +44,8 @@ struct SetupOptions {
 std::string UsageText();
 
 // Reads the arguments (without the program name). Returns nullopt and sets `error` for an unknown option,
-// a missing value, a schema level other than 10.10/10.16, an empty secret or a missing --root.
+// a missing value, a schema level other than 10.10/10.16, an empty secret or a missing --root (--system
+// needs none).
 std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
                                                 std::string& error);
 
