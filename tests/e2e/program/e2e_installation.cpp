@@ -123,7 +123,8 @@ std::string E2eInstallation::StoredDbVersion() const {
   return version;
 }
 
-pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs::path& stderrFile) const {
+pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs::path& stderrFile,
+                             const std::string& display) const {
   // TELVANO_E2E_WRAPPER runs the program under a checker, e.g. "valgrind --error-exitcode=99 --log-file=F".
   std::vector<std::string> words;
   if (const char* wrapper = std::getenv("TELVANO_E2E_WRAPPER"); wrapper != nullptr) {
@@ -143,7 +144,11 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
     environment.push_back(text);
   }
   environment.push_back("TELVANO_REGISTRY=" + m_registry.string());
-  environment.push_back("TELVANO_HEADLESS=1");
+  if (display.empty()) {
+    environment.push_back("TELVANO_HEADLESS=1");
+  } else {
+    environment.push_back("DISPLAY=" + display);
+  }
   environment.push_back("TELVANO_LOCK_DIR=" + Root().string());
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
@@ -161,8 +166,8 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
   return result == 0 ? pid : -1;
 }
 
-void E2eInstallation::Start(const std::vector<std::string>& arguments) {
-  m_pid = Spawn(arguments, Root() / "stderr.txt");
+void E2eInstallation::Start(const std::vector<std::string>& arguments, const std::string& display) {
+  m_pid = Spawn(arguments, Root() / "stderr.txt", display);
 }
 
 int E2eInstallation::RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) {

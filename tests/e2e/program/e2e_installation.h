@@ -44,8 +44,9 @@ class E2eInstallation {
   void UseDatabaseServer(const std::string& password);
   pid_t Pid() const { return m_pid; }
 
-  // Starts telvano with `arguments`; its stderr goes to StderrText().
-  void Start(const std::vector<std::string>& arguments);
+  // Starts telvano with `arguments`; its stderr goes to StderrText(). Headless, unless a display is named
+  // (an X display such as ":93"): then it shows its windows there.
+  void Start(const std::vector<std::string>& arguments, const std::string& display = {});
   // Starts one more telvano on the same installation and waits for it to end; returns its exit code.
   int RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit);
   // Waits for the program to end (fails the test after `limit`, then kills it); returns its exit code.
@@ -76,7 +77,8 @@ class E2eInstallation {
   std::string StoredDbVersion() const;
 
  private:
-  pid_t Spawn(const std::vector<std::string>& arguments, const std::filesystem::path& stderrFile) const;
+  pid_t Spawn(const std::vector<std::string>& arguments, const std::filesystem::path& stderrFile,
+              const std::string& display = {}) const;
 
   TempDir m_root;
   std::filesystem::path m_registry;

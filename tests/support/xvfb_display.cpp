@@ -1,0 +1,135 @@
+#include "support/xvfb_display.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+extern char** environ;
+
+namespace telvano::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool Executable(const char* path) { return ::access(path, X_OK) == 0; }
+
+// Runs a program with DISPLAY set and returns what it printed on stdout.
+std::string Capture(const std::vector<std::string>& arguments, const std::string& display, int* exitCode) {
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> environment = {"DISPLAY=" + display, "PATH=/usr/bin:/bin"};
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeEnds[1]);
+  std::string out;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+  ::close(pipeEnds[0]);
+  int status = 0;
+  if (spawned == 0) ::waitpid(pid, &status, 0);
+  if (exitCode) *exitCode = spawned == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+}  // namespace
+
+bool XvfbDisplay::Available() { return Executable("/usr/bin/Xvfb") && Executable("/usr/bin/xdotool"); }
+
+XvfbDisplay::XvfbDisplay() {
+  for (m_number = 90 + static_cast<int>(::getpid() % 50); m_number < 200; ++m_number) {
+    if (!fs::exists("/tmp/.X" + std::to_string(m_number) + "-lock")) break;
+  }
+  const std::string display = Name();
+  const char* argv[] = {"/usr/bin/Xvfb", display.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp", nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const int spawned = posix_spawn(&m_pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start Xvfb";
+    m_pid = -1;
+    return;
+  }
+  const fs::path socket = "/tmp/.X11-unix/X" + std::to_string(m_number);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!fs::exists(socket) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  if (!fs::exists(socket)) ADD_FAILURE() << "Xvfb " << display << " did not come up";
+}
+
+XvfbDisplay::~XvfbDisplay() {
+  if (m_pid > 0) {
+    ::kill(m_pid, SIGTERM);
+    ::waitpid(m_pid, nullptr, 0);
+  }
+}
+
+std::string XvfbDisplay::Xdotool(std::vector<std::string> arguments, int* exitCode) const {
+  arguments.insert(arguments.begin(), "/usr/bin/xdotool");
+  return Capture(arguments, Name(), exitCode);
+}
+
+std::string XvfbDisplay::WaitForWindow(const std::string& namePattern, std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    const std::string ids = Xdotool({"search", "--onlyvisible", "--name", namePattern});
+    if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+    std::this_thread::sleep_for(50ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return {};
+}
+
+bool XvfbDisplay::WaitForWindowGone(const std::string& namePattern, std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    if (Xdotool({"search", "--onlyvisible", "--name", namePattern}).empty()) return true;
+    std::this_thread::sleep_for(50ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return false;
+}
+
+void XvfbDisplay::Type(const std::string& window, const std::string& text) const {
+  Xdotool({"windowfocus", "--sync", window});
+  Xdotool({"type", "--delay", "20", text});
+}
+
+void XvfbDisplay::Keys(const std::string& window, const std::vector<std::string>& keys) const {
+  Xdotool({"windowfocus", "--sync", window});
+  for (const std::string& key : keys) Xdotool({"key", key});
+}
+
+std::string XvfbDisplay::WindowNames() const {
+  std::string names;
+  const std::string ids = Xdotool({"search", "--onlyvisible", "--name", "."});
+  for (std::size_t at = 0; at < ids.size();) {
+    const std::size_t end = ids.find('\n', at);
+    const std::string id = ids.substr(at, end - at);
+    if (!id.empty()) names += "  " + Xdotool({"getwindowname", id});
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return names;
+}
+
+}  // namespace telvano::testing
