@@ -1,8 +1,11 @@
 #include "ui/login_window.h"
 
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+
+#include "ui/telvano_logo.h"
 
 namespace telvano::ui {
 
@@ -43,12 +46,35 @@ LoginWindow::LoginWindow(app::TFormLogin& login, QWidget* parent) : QDialog(pare
   m_labelVer = new QLabel(this);
   m_labelVer->setObjectName("LabelVer");
 
-  auto* layout = new QVBoxLayout(this);
-  for (QWidget* widget : std::initializer_list<QWidget*>{m_label1, m_editPassword, m_cbCertificates,
-                                                         m_labelPinPac, m_editPinPac, m_labelVer}) {
-    layout->addWidget(widget);
+  m_image1 = new QLabel(this);
+  m_image1->setObjectName("Image1");
+  m_image1->setPixmap(TelvanoLogo(96));
+  m_image1->setAlignment(Qt::AlignTop);
+  QFont titleFont = m_label1->font();
+  titleFont.setPointSize(14);
+  titleFont.setBold(true);
+  m_label1->setFont(titleFont);
+  for (QWidget* edit : std::initializer_list<QWidget*>{m_editPassword, m_cbCertificates, m_editPinPac}) {
+    QFont font = edit->font();
+    font.setPointSize(12);
+    edit->setFont(font);
+    edit->setMinimumHeight(32);
   }
-  setFixedSize(460, 240);
+
+  auto* fields = new QVBoxLayout;
+  fields->setSpacing(8);
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{m_label1, m_editPassword, m_cbCertificates, m_labelPinPac, m_editPinPac}) {
+    fields->addWidget(widget);
+  }
+  fields->addStretch();
+  fields->addWidget(m_labelVer);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(20, 20, 20, 16);
+  layout->setSpacing(20);
+  layout->addWidget(m_image1);
+  layout->addLayout(fields, 1);
+  setFixedSize(560, 280);
 
   QObject::connect(m_editPassword, &QLineEdit::returnPressed, this,
                    [this] { m_login.PasswordEnter(m_editPassword->text().toStdString()); });

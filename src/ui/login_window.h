@@ -34,6 +34,7 @@ class LoginWindow final : public QDialog, public app::LoginView {
   QLabel* m_labelPinPac;
   QLineEdit* m_editPinPac;
   QLabel* m_labelVer;
+  QLabel* m_image1 = nullptr;  // the logo
   bool m_filling = false;
 };
 

@@ -11,23 +11,14 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/telvano_logo.h"
+
 namespace telvano::ui {
 
 namespace {
 
-// The tray needs some picture; a plain mark drawn here keeps the program free of image files.
-QIcon TelvanoIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(QColor(0, 90, 160));
-  QPainter painter(&pixmap);
-  painter.setPen(Qt::white);
-  QFont font = painter.font();
-  font.setBold(true);
-  font.setPixelSize(22);
-  painter.setFont(font);
-  painter.drawText(pixmap.rect(), Qt::AlignCenter, "T");
-  return QIcon(pixmap);
-}
+// The tray shows TELVANO's mark.
+QIcon TelvanoIcon() { return QIcon(TelvanoLogo(32)); }
 
 constexpr const char* kSkyBlue = "#87CEEB";
 
