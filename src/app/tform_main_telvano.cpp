@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/stored_secret.h"
+#include "core/time_text.h"
 #include "platform/process.h"
 #include "platform/whole_file.h"
 
@@ -19,11 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::chrono::milliseconds kPauseAfterProbe{2000};
-
-std::string TwoDigits(int value) {
-  std::string text = std::to_string(value < 0 ? -value : value);
-  return text.size() < 2 ? "0" + text : text;
-}
 
 std::string Argument(const std::vector<std::string>& arguments, std::size_t index) {
   return index < arguments.size() ? arguments[index] : std::string();
@@ -332,15 +328,7 @@ void TFormMainTELVANO::WriteStartStopNotice(bool isStart, bool ok) {
   platform::WriteFileDurably(file.string(), std::string("\xEF\xBB\xBF") + (ok ? "OK," : "ERR,") + LocalIsoTime() + "\r\n");
 }
 
-std::string TFormMainTELVANO::LocalIsoTime() const {
-  const platform::LocalDateTime now = m_clock.LocalNow();
-  std::string text = std::to_string(now.year) + "-" + TwoDigits(now.month) + "-" + TwoDigits(now.day) + "T" +
-                     TwoDigits(now.hour) + ":" + TwoDigits(now.minute) + ":" + TwoDigits(now.second);
-  if (now.utcOffsetMinutes == 0) return text + "Z";
-  const int offset = now.utcOffsetMinutes;
-  return text + (offset < 0 ? "-" : "+") + TwoDigits((offset < 0 ? -offset : offset) / 60) + ":" +
-         TwoDigits((offset < 0 ? -offset : offset) % 60);
-}
+std::string TFormMainTELVANO::LocalIsoTime() const { return core::LocalIsoTime(m_clock); }
 
 void TFormMainTELVANO::Log(const std::string& text) {
   std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
