@@ -6,13 +6,16 @@
 namespace telvano::app {
 namespace {
 
-// The value, or nothing; the variable is gone afterwards and its old text is zeros.
+// The value, or nothing; the variable is gone afterwards and its whole "NAME=value" text is zeros (getenv
+// points just past the "=" of that text, which stays in memory after unsetenv).
 std::string TakeVariable(const char* name) {
   char* value = std::getenv(name);
   if (value == nullptr) return {};
   std::string copy(value);
-  std::memset(value, 0, copy.size());
+  const std::size_t nameLength = std::strlen(name);
+  char* entry = value - nameLength - 1;
   ::unsetenv(name);
+  std::memset(entry, 0, nameLength + 1 + copy.size());
   return copy;
 }
 
