@@ -90,17 +90,26 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
   return bytes;
 }
 
-void WriteFileDurably(const std::string& path, std::string_view bytes) {
+void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
   const std::filesystem::path target(path);
   const std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".tmp")).string();
   // A name too long for the file system fails here already (the temporary name is longer still), and so
   // does a folder that is missing, read-only or full.
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                       static_cast<mode_t>(mode & 07777)));
   if (fd.Get() < 0) throw FileError(WriteFailure(path, errno));
   const auto fail = [&temporary, &path](int error) {
     ::unlink(temporary.c_str());
     throw FileError(WriteFailure(path, error));
   };
+  // A temporary file left over from a crash keeps its old permissions through O_TRUNC: narrow them to `mode`
+  // before a byte is written (never widen them).
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) fail(errno);
+  if ((info.st_mode & 07777 & ~static_cast<mode_t>(mode)) != 0 &&
+      ::fchmod(fd.Get(), info.st_mode & 07777 & static_cast<mode_t>(mode)) != 0) {
+    fail(errno);
+  }
   if (!WriteAll(fd.Get(), bytes)) fail(errno);
   if (::fsync(fd.Get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);

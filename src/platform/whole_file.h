@@ -28,7 +28,9 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes = std::n
 // or the new one: the bytes go to a hidden temporary name in the same folder, are flushed to the disk,
 // renamed into place, and the folder itself is flushed. On any failure (a full disk, a read-only folder, a
 // name too long) the temporary file is removed, nothing is left behind, and FileError says why.
-void WriteFileDurably(const std::string& path, std::string_view bytes);
+// `mode` is the new file's permission (less the process's umask); a key file passes 0600, so not even the
+// temporary file is ever readable by others.
+void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode = 0644);
 
 // Flushes a folder's entries (a rename or a new file in it) to the disk; raises FileError.
 void SyncFolder(const std::string& folder);
