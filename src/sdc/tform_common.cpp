@@ -191,3 +191,36 @@ void TFormCommon::SaveProcessorInfo(int kind, bool showDone) {
 }
 
 }  // namespace telvano::sdc
+
+namespace telvano::sdc {
+
+std::chrono::year_month_day TFormCommon::ParseCertDate(const std::string& text) {
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const auto invalid = [&text] { return SdcError("'" + text + "' is not a valid date"); };
+  if (text.size() < 20) throw invalid();
+  unsigned month = 0;
+  for (std::size_t i = 0; i < kMonths.size(); ++i) {
+    if (text.compare(0, 3, kMonths[i]) == 0) month = static_cast<unsigned>(i + 1);
+  }
+  const auto number = [&invalid](const std::string& digits) {
+    const std::string trimmed = Trim(digits);
+    if (trimmed.empty() || trimmed.find_first_not_of("0123456789") != std::string::npos) throw invalid();
+    return std::stoi(trimmed);
+  };
+  const int day = number(text.substr(4, 2));
+  const int year = number(text.substr(16, 4));
+  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
+                                         std::chrono::day{static_cast<unsigned>(day)}};
+  if (!date.ok()) throw invalid();
+  return date;
+}
+
+std::string TFormCommon::FormatDate(const std::chrono::year_month_day& date) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  return text;
+}
+
+}  // namespace telvano::sdc

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "core/configuration.h"
@@ -49,6 +50,13 @@ class TFormCommon {
   std::string GetEnvironmentName();
   // Writes the environment (kind 1) or status (kind 3) answer as one line into OutputDir for the POS.
   void SaveProcessorInfo(int kind, bool showDone);
+
+  // The date of a certificate date as openssl prints it ("Dec 31 23:59:59 2030 GMT", the day padded with a
+  // blank): month name at characters 1-3 (Jan … Dec, exact case), day at 5-6, year at 17-20; the time is
+  // ignored. Raises SdcError for a text that gives no valid date (an unknown month, a short text, …).
+  static std::chrono::year_month_day ParseCertDate(const std::string& text);
+  // A date as "yyyy-mm-dd".
+  static std::string FormatDate(const std::chrono::year_month_day& date);
 
  private:
   std::string WorkingJson(int operation);
