@@ -79,6 +79,7 @@ bool AssignValue(Configuration& configuration, const std::string& key, const std
       {"Exchange_Root", &Configuration::Exchange_Root}, {"CodePage", &Configuration::CodePage},
       {"DB_Password", &Configuration::DB_Password},     {"PrintFileDir", &Configuration::PrintFileDir},
       {"SdcReadTimeout", &Configuration::SdcReadTimeout},
+      {"CertTinOid", &Configuration::CertTinOid},       {"CertUrlOid", &Configuration::CertUrlOid},
   };
   for (const Slot& slot : kSlots) {
     if (EqualsIgnoringAsciiCase(key, slot.name)) {
@@ -167,6 +168,8 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings) 
   if (configuration.DB_Fullname.empty()) throw RegistryError("DB_Fullname");
   if (configuration.Exchange_Root.empty()) throw RegistryError("Exchange_Root");
   if (configuration.CodePage.empty()) configuration.CodePage = "UTF-8";
+  if (configuration.CertTinOid.empty()) configuration.CertTinOid = kDefaultCertTinOid;
+  if (configuration.CertUrlOid.empty()) configuration.CertUrlOid = kDefaultCertUrlOid;
   if (!IsKnownCodePage(configuration.CodePage)) {
     AddWarning(warnings,
                "unknown code page \"" + configuration.CodePage + "\" in " + path + "; UTF-8 is used");

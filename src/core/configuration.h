@@ -27,6 +27,12 @@ class RegistryError : public std::runtime_error {
   std::string m_missingKey;
 };
 
+// The subject attribute of the TIN: organizationIdentifier (X.520).
+inline constexpr const char* kDefaultCertTinOid = "2.5.4.97";
+// The subject attribute of the processor's address: an OID of our own below a UUID arc (X.667, 2.25), so it
+// cannot collide with anyone's; an issuer that uses another attribute is configured with CertUrlOid.
+inline constexpr const char* kDefaultCertUrlOid = "2.25.200039654150128736380361191924096801958.3587";
+
 // The fixed configuration of one run: the three registry values, our own optional values, and the
 // seven folders derived from them. Read once at start and never changed during the run.
 struct Configuration {
@@ -40,6 +46,10 @@ struct Configuration {
   std::string DB_Password;         // empty: none is sent
   std::string PrintFileDir;        // the only folder a "file:" print port may write into; empty: refused
   std::string SdcReadTimeout;      // seconds without a byte before a processor request is given up (1-3600)
+  // The subject attributes of a taxpayer's certificate that carry the TIN and the VPFR's address (the PFX
+  // import reads them); dotted OIDs.
+  std::string CertTinOid = kDefaultCertTinOid;
+  std::string CertUrlOid = kDefaultCertUrlOid;
 
   std::string ApplDataDir;
   std::string LogsDir;
