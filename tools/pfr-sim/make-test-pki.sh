@@ -5,6 +5,7 @@
 #
 # Usage: make-test-pki.sh OUTDIR [--serial HEX] [--tin TIN] [--cn NAME] [--o ORG] [--ou UNIT] [--st DISTRICT]
 #                         [--l CITY] [--street STREET] [--password PASS] [--tin-oid OID] [--days N]
+#                         [--url URL] [--url-oid OID]
 #
 # Files in OUTDIR:
 #   ca.pem ca.key                   the test CA (give ca.pem to pfr-sim --client-ca)
@@ -14,11 +15,14 @@
 #   client-legacy.p12               the same in legacy encryption (RC2-40 / 3DES, SHA-1 MAC)
 #   client.serial                   the client certificate's serial number (hex, as openssl prints it)
 #   other-ca.pem other-client.pem other-client.key   a client certificate of a CA the VPFR does not trust
-# The client subject carries C=RS, CN, O, OU (business unit), ST, L, street, and the TIN in its own attribute
-# (default OID 2.5.4.97, organizationIdentifier).
+#   other-client.pfx                the same in PKCS#12 (modern encryption)
+# The client subject carries C=RS, CN, O, OU (business unit), ST, L, street, the TIN in its own attribute
+# (default OID 2.5.4.97, organizationIdentifier) and the VPFR's address (--url, default https://127.0.0.1:8443)
+# in another (default OID 2.25.200039654150128736380361191924096801958.3587). The two defaults are TELVANO's
+# defaults of the configuration values CertTinOid and CertUrlOid.
 set -euo pipefail
 
-usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
 OUT=$1; shift
 SERIAL=$(openssl rand -hex 8 | tr 'a-f' 'A-F')
@@ -31,6 +35,8 @@ L="Beograd"
 STREET="Test Street 1"
 PASSWORD=test1234
 TIN_OID=2.5.4.97
+URL=https://127.0.0.1:8443
+URL_OID=2.25.200039654150128736380361191924096801958.3587
 DAYS=3650
 while [ $# -gt 0 ]; do
   case $1 in
@@ -44,6 +50,8 @@ while [ $# -gt 0 ]; do
     --street) STREET=$2 ;;
     --password) PASSWORD=$2 ;;
     --tin-oid) TIN_OID=$2 ;;
+    --url) URL=$2 ;;
+    --url-oid) URL_OID=$2 ;;
     --days) DAYS=$2 ;;
     *) usage ;;
   esac
@@ -67,8 +75,22 @@ printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nextendedKeyUsage=serverAuth\n
 openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -set_serial "0x$(openssl rand -hex 8)" -days "$DAYS" \
   -sha256 -extfile server.ext -out server.pem 2>/dev/null
 
-SUBJECT="/C=RS/CN=$(esc "$CN")/O=$(esc "$ORG")/OU=$(esc "$OU")/ST=$(esc "$ST")/L=$(esc "$L")/street=$(esc "$STREET")/$TIN_OID=$(esc "$TIN")"
-openssl req -newkey rsa:2048 -nodes -keyout client.key -out client.csr -utf8 -subj "$SUBJECT" 2>/dev/null
+# openssl req skips subject attributes of OIDs it does not know; those get a name in the request's own
+# configuration.
+printf 'oid_section = telvano_oids\n[telvano_oids]\n' > client-req.cnf
+attribute() {  # prints the name to use in -subj for OID $1 (an unknown one is named telvanoAttribute$2)
+  case $(openssl asn1parse -genstr "OID:$1" 2>/dev/null) in
+    *":$1") echo "telvanoAttribute$2 = $1" >> client-req.cnf; echo "telvanoAttribute$2" ;;
+    *OBJECT*) echo "$1" ;;
+    *) echo "make-test-pki: $1 is not an OID" >&2; exit 2 ;;
+  esac
+}
+TIN_ATTR=$(attribute "$TIN_OID" 1)
+URL_ATTR=$(attribute "$URL_OID" 2)
+printf '[req]\ndistinguished_name = dn\nstring_mask = utf8only\n[dn]\n' >> client-req.cnf
+SUBJECT="/C=RS/CN=$(esc "$CN")/O=$(esc "$ORG")/OU=$(esc "$OU")/ST=$(esc "$ST")/L=$(esc "$L")/street=$(esc "$STREET")/$TIN_ATTR=$(esc "$TIN")/$URL_ATTR=$(esc "$URL")"
+openssl req -config client-req.cnf -newkey rsa:2048 -nodes -keyout client.key -out client.csr -utf8 \
+  -subj "$SUBJECT" 2>/dev/null
 printf 'extendedKeyUsage=clientAuth\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n' > client.ext
 openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key -set_serial "0x$SERIAL" -days "$DAYS" -sha256 \
   -extfile client.ext -out client.pem 2>/dev/null
@@ -82,9 +104,12 @@ openssl pkcs12 -export -legacy -in client.pem -inkey client.key -certfile ca.pem
 openssl req -x509 -newkey rsa:2048 -nodes -keyout other-ca.key -out other-ca.pem -days "$DAYS" -sha256 \
   -subj "/C=RS/O=Someone Else/CN=Other Test CA" \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout other-client.key -out other-client.csr -utf8 -subj "$SUBJECT" 2>/dev/null
+openssl req -config client-req.cnf -newkey rsa:2048 -nodes -keyout other-client.key -out other-client.csr -utf8 \
+  -subj "$SUBJECT" 2>/dev/null
 openssl x509 -req -in other-client.csr -CA other-ca.pem -CAkey other-ca.key -set_serial "0x$SERIAL" -days "$DAYS" \
   -sha256 -extfile client.ext -out other-client.pem 2>/dev/null
+openssl pkcs12 -export -in other-client.pem -inkey other-client.key -certfile other-ca.pem -name "$CN" \
+  -passout "pass:$PASSWORD" -out other-client.pfx
 
-rm -f ./*.csr ./*.ext ./*.srl
+rm -f ./*.csr ./*.ext ./*.srl client-req.cnf
 echo "make-test-pki: PKI in $OUT, client serial $(cat client.serial)"
