@@ -58,8 +58,8 @@ class ServiceManager {
                         address.embedded ? "Providers=Engine12" : "Providers=Remote");
       const std::string context = "cannot reach the service manager " + address.service;
       Check(spb, context);
-      m_service = m_provider->attachServiceManager(&m_status, address.service.c_str(),
-                                                   spb->getBufferLength(&m_status), spb->getBuffer(&m_status));
+      m_service = m_provider->attachServiceManager(
+          &m_status, address.service.c_str(), spb->getBufferLength(&m_status), spb->getBuffer(&m_status));
       spb->dispose();
       if (Failed()) {
         m_service = nullptr;
@@ -136,7 +136,8 @@ class ServiceManager {
         const unsigned length = at[0] | (at[1] << 8);
         at += 2 + length;
         if (length > 0) text = true;
-      } else if (item == isc_info_truncated || item == isc_info_data_not_ready || item == isc_info_svc_timeout) {
+      } else if (item == isc_info_truncated || item == isc_info_data_not_ready ||
+                 item == isc_info_svc_timeout) {
         return true;  // ask again
       } else {
         break;

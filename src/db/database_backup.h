@@ -25,7 +25,8 @@ namespace telvano::db {
 // only in the nbackup program (its services API gained it in Firebird 4); gbak's logical backup gives no
 // database file, and its restore rebuilds every index, many times slower on a shop's database of years.
 // The two services steps are Firebird's own, run inside this process for an embedded database (a plain
-// path) and on the server for "host:path" (the paths are then the server's).
+// path) and on the server for "host:path" (the paths are then the server's). The removal of leftovers and
+// the final rename are done here, so with a server the folder must be this machine's too ("localhost:").
 //
 // `target`'s folder must exist; the temporary files are hidden names there ("." + the target's name +
 // ".nbk" / ".part"), and leftovers of an interrupted earlier run are removed first. Raises DbError with

@@ -60,9 +60,9 @@ ScriptRun RunScriptStatements(Database& database, const std::vector<ScriptStatem
       continue;
     }
     if (first == "ROLLBACK" || FirstWords(statement.sql, 2) == "SET TRANSACTION") {
-      run.failures.push_back(
-          {statement, "not run: every statement of a script is committed on its own, so there is no "
-                      "transaction to roll back or to set"});
+      run.failures.push_back({statement,
+                              "not run: every statement of a script is committed on its own, so there is no "
+                              "transaction to roll back or to set"});
       continue;
     }
     try {

@@ -38,7 +38,8 @@ class DatabaseBackupTest : public ::testing::Test {
 
   std::vector<std::string> BackupFolderEntries() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_backupDir)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(m_backupDir))
+      names.push_back(entry.path().filename().string());
     return names;
   }
 
@@ -83,7 +84,8 @@ TEST_F(DatabaseBackupTest, AFailedBackupRaisesAndLeavesNoFileBehind) {
   EXPECT_THROW(BackupDatabaseFile(source, (m_database.Folder().Path() / "NoSuchFolder" / "x.mlf").string()),
                platform::FileError);
 
-  EXPECT_THROW(BackupDatabaseFile(Database::Options::For(m_database.Folder() / "missing.fdb"), Target()), DbError);
+  EXPECT_THROW(BackupDatabaseFile(Database::Options::For(m_database.Folder() / "missing.fdb"), Target()),
+               DbError);
   EXPECT_TRUE(BackupFolderEntries().empty());
 
   // Someone else holds the backup lock: Firebird's refusal comes back as it is.

@@ -25,14 +25,18 @@ TEST(ScriptStatementsTest, OneStatementPerLineWithoutCommentsAndBlankLines) {
     std::vector<std::pair<int, std::string>> expected;
   } cases[] = {
       {"empty", "", {}},
-      {"lf and a last line without end", "select 1 from rdb$database\nselect 2 from rdb$database",
+      {"lf and a last line without end",
+       "select 1 from rdb$database\nselect 2 from rdb$database",
        {{1, "select 1 from rdb$database"}, {2, "select 2 from rdb$database"}}},
-      {"cr lf, blank lines and a tab line keep the numbering", "a\r\n\r\n   \r\n\t\r\nb\r\n",
+      {"cr lf, blank lines and a tab line keep the numbering",
+       "a\r\n\r\n   \r\n\t\r\nb\r\n",
        {{1, "a"}, {5, "b"}}},
       {"lone cr", "a\rb", {{1, "a"}, {2, "b"}}},
-      {"comments start in the first column only", "# comment\n #not a comment\n#\nx # y",
+      {"comments start in the first column only",
+       "# comment\n #not a comment\n#\nx # y",
        {{2, " #not a comment"}, {4, "x # y"}}},
-      {"lines are neither trimmed nor joined", "  update t set a = 1  \nwhere b = 2",
+      {"lines are neither trimmed nor joined",
+       "  update t set a = 1  \nwhere b = 2",
        {{1, "  update t set a = 1  "}, {2, "where b = 2"}}},
   };
   for (const auto& c : cases) EXPECT_EQ(Lines(ScriptStatements(c.text)), c.expected) << c.name;
@@ -70,7 +74,8 @@ TEST(RunScriptStatementsTest, ALostConnectionStopsTheRun) {
   testing::TestDatabase database;
   // A second attachment cut off by the first one stands in for a server that went away.
   auto victim = Database::Attach(Database::Options::For(database.Path()));
-  const auto attachment = victim->QueryFirst("select current_connection from rdb$database")->operator[](0).AsInt64();
+  const auto attachment =
+      victim->QueryFirst("select current_connection from rdb$database")->operator[](0).AsInt64();
   database.Db().Execute("delete from mon$attachments where mon$attachment_id = ?", {attachment});
   const ScriptRun run = RunScriptStatements(
       *victim, ScriptStatements("select 1 from rdb$database\nselect 2 from rdb$database"));
