@@ -78,14 +78,14 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& serv
   return true;
 }
 
-PortSpec FilePort(const std::string& name) {
+PortSpec FilePort(const std::string& name, PortSpec::Kind kind) {
   if (name.empty()) throw PortRefused("file port without a file name");
   if (name == "." || name == "..") throw PortRefused("file name \"" + name + "\" leaves the print-file folder");
   if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
     throw PortRefused("file name \"" + name + "\" leaves the print-file folder");
   if (name.size() > kMaxFileName) throw PortRefused("file name longer than 255 characters");
   PortSpec portSpec;
-  portSpec.kind = PortSpec::Kind::File;
+  portSpec.kind = kind;
   portSpec.fileName = name;
   return portSpec;
 }
@@ -96,13 +96,14 @@ PortSpec ParsePortText(const std::string& text) {
   if (text.empty()) throw PortRefused("no printer port given");
   for (unsigned char c : text)
     if (c < 0x20 || c == 0x7F) throw PortRefused("control character in port text");
-  if (text.rfind("file:", 0) == 0) return FilePort(text.substr(5));
+  if (text.rfind("file:", 0) == 0) return FilePort(text.substr(5), PortSpec::Kind::File);
+  if (text.rfind("png:", 0) == 0) return FilePort(text.substr(4), PortSpec::Kind::Png);
   if (text[0] == '/') return DevicePort(text);
   const std::string network = text.rfind("tcp://", 0) == 0 ? text.substr(6) : text;
   PortSpec portSpec;
   portSpec.kind = PortSpec::Kind::Tcp;
   if (SplitHostPort(network, portSpec.host, portSpec.service)) return portSpec;
-  throw PortRefused("unknown port \"" + text + "\" (a /dev device, tcp://host:port, host:port or file:NAME)");
+  throw PortRefused("unknown port \"" + text + "\" (a /dev device, tcp://host:port, host:port, file:NAME or png:NAME)");
 }
 
 }  // namespace telvano::rawprint

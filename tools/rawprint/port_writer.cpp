@@ -12,6 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "escpos_reader.h"
+#include "receipt_picture.h"
+
 namespace telvano::rawprint {
 
 namespace {
@@ -213,7 +216,8 @@ class FilePortWriter : public PortWriter {
 };
 
 std::unique_ptr<PortWriter> OpenFile(const PortSpec& portSpec, const PortSettings& settings) {
-  if (settings.fileDir.empty()) throw PortRefused("file ports are not allowed: no print-file folder is configured");
+  if (settings.fileDir.empty())
+    throw PortRefused("file and picture ports are not allowed: no print-file folder is configured");
   FileDescriptor folder(open(settings.fileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.Get() < 0) throw PortUnavailable("print-file folder " + settings.fileDir + ": " + ErrnoText(errno));
   struct stat existing{};
@@ -223,6 +227,29 @@ std::unique_ptr<PortWriter> OpenFile(const PortSpec& portSpec, const PortSetting
   return std::make_unique<FilePortWriter>(folder.Release(), temporary, portSpec.fileName);
 }
 
+// Keeps the bytes and, when the job is complete, writes the picture of the receipt they print into the file.
+class PicturePortWriter : public PortWriter {
+ public:
+  PicturePortWriter(std::unique_ptr<PortWriter> file, std::string model)
+      : m_file(std::move(file)), m_model(std::move(model)) {}
+  void Write(std::string_view bytes) override { m_bytes.append(bytes); }
+  void Finish() override {
+    std::string picture;
+    try {
+      picture = ReceiptPng(ReadEscPos(m_bytes, m_model));
+    } catch (const std::exception& error) {
+      throw SendFailed(std::string("no receipt picture: ") + error.what());
+    }
+    m_file->Write(picture);
+    m_file->Finish();
+  }
+
+ private:
+  std::unique_ptr<PortWriter> m_file;
+  std::string m_model;
+  std::string m_bytes;
+};
+
 }  // namespace
 
 std::unique_ptr<PortWriter> OpenPort(const PortSpec& portSpec, const PortSettings& settings) {
@@ -230,6 +257,7 @@ std::unique_ptr<PortWriter> OpenPort(const PortSpec& portSpec, const PortSetting
     case PortSpec::Kind::Device: return OpenDevice(portSpec, settings);
     case PortSpec::Kind::Tcp: return OpenTcp(portSpec, settings);
     case PortSpec::Kind::File: return OpenFile(portSpec, settings);
+    case PortSpec::Kind::Png: return std::make_unique<PicturePortWriter>(OpenFile(portSpec, settings), settings.printerModel);
   }
   throw PortRefused("unknown port kind");
 }

@@ -23,7 +23,8 @@ class SendFailed : public std::runtime_error {
 };
 
 struct PortSettings {
-  std::string fileDir;  // the only folder file ports write into; empty: file ports are refused
+  std::string fileDir;  // the only folder file and picture ports write into; empty: they are refused
+  std::string printerModel;  // the model the script names: a picture port reads the code tables as it does
   std::chrono::milliseconds connectTimeout{5000};
   std::chrono::milliseconds writeTimeout{30000};
 };
@@ -38,7 +39,8 @@ class PortWriter {
 };
 
 // Checks the port against the installation (PortRefused: a device port that is no character device, a
-// file port without a configured folder) and opens it (PortUnavailable).
+// file or picture port without a configured folder) and opens it (PortUnavailable). A picture port takes
+// the bytes and, on Finish, writes the picture of the receipt they print (SendFailed when none can be made).
 std::unique_ptr<PortWriter> OpenPort(const PortSpec& portSpec, const PortSettings& settings);
 
 }  // namespace telvano::rawprint

@@ -125,6 +125,7 @@ int RunOstrapo(const std::vector<std::string>& arguments, std::ostream& err) {
     }
     PortSettings settings;
     settings.fileDir = *options.fileDir;
+    settings.printerModel = job.model;
     settings.connectTimeout = options.connectTimeout;
     Send(job, portSpec, settings, options.pauseScale, sent);
   } catch (const Failure& failure) {

@@ -44,6 +44,9 @@ TEST(PortText, Files) {
   const PortSpec portSpec = ParsePortText("file:receipt.bin");
   EXPECT_EQ(portSpec.kind, PortSpec::Kind::File);
   EXPECT_EQ(portSpec.fileName, "receipt.bin");
+  const PortSpec picture = ParsePortText("png:receipt.png");
+  EXPECT_EQ(picture.kind, PortSpec::Kind::Png);
+  EXPECT_EQ(picture.fileName, "receipt.png");
 }
 
 TEST(PortText, RefusedWithAReason) {
@@ -52,6 +55,8 @@ TEST(PortText, RefusedWithAReason) {
   EXPECT_NE(RefusalOf("file:a\\b").find("leaves"), std::string::npos);
   EXPECT_NE(RefusalOf("file:..").find("leaves"), std::string::npos);
   EXPECT_NE(RefusalOf("file:").find("without a file name"), std::string::npos);
+  EXPECT_NE(RefusalOf("png:../x.png").find("leaves the print-file folder"), std::string::npos);
+  EXPECT_NE(RefusalOf("png:").find("without a file name"), std::string::npos);
   EXPECT_NE(RefusalOf("/etc/passwd").find("below /dev"), std::string::npos);
   EXPECT_NE(RefusalOf("").find("no printer port"), std::string::npos);
   EXPECT_NE(RefusalOf("/dev/ttyS0:12345").find("speed"), std::string::npos);
