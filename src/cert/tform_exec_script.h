@@ -1,0 +1,100 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cert/exec_script_view.h"
+#include "core/configuration.h"
+#include "core/message_service.h"
+#include "core/working_state.h"
+#include "db/database.h"
+#include "platform/clock.h"
+
+namespace telvano::cert {
+
+inline constexpr const char* kExecScriptCaption = "Execute SQL script";
+inline constexpr const char* kScriptPattern = "Script_*.sql";
+inline constexpr const char* kScriptDoneText = "Script izvršen!";
+inline constexpr const char* kFailedLinesText = "Neuspešne linije / Failed lines:";
+inline constexpr const char* kNoScriptText =
+    "Nema Script_*.sql fajla u folderu / No Script_*.sql file in:\n\n";
+inline constexpr const char* kScriptNotRunText = "Script nije izvršen! / The script was not run!\n\n";
+inline constexpr const char* kScriptStoppedText =
+    "Script nije izvršen do kraja! / The script did not run to its end!\n\n";
+inline constexpr const char* kBackupSavedText = "BACKUP sačuvan u folderu:\n\n";
+inline constexpr const char* kBackupFailedText = "BACKUP nije sačuvan! / BACKUP was not saved!\n\n";
+inline constexpr const char* kBackupFolderName = "BackupDB";
+
+// The database's maintenance tools for the operator: SQL script files that support drops into InputDir
+// (the window "Execute SQL script") and the backup of the database into the BackupDB folder beside it.
+// Messages go to the operator through the message service, and every failure leaves a log line.
+class TFormExecScript {
+ public:
+  // Appends one line to the program's log file; never raises.
+  using LogLine = std::function<void(const std::string& text)>;
+  // True while another process still writes the file (the script is not complete yet).
+  using StillBeingWrittenProbe = std::function<bool(const std::string& path)>;
+
+  // `connection` is the program's connection slot: it may be empty until the start-up has opened it.
+  TFormExecScript(const core::Configuration& configuration, const core::WorkingState& workingState,
+                  const std::unique_ptr<db::Database>& connection, core::MessageService& messages,
+                  const platform::Clock& clock, LogLine appendLog, StillBeingWrittenProbe stillBeingWritten);
+
+  void AttachView(ExecScriptView& view) { m_view = &view; }
+
+  // The window, modally (main menu 4 / 7); returns when the operator has closed it. Never raises.
+  void ShowModal();
+
+  // The window's caption (the main window's) and the next script in PanelFile.
+  void FormShow();
+  // Runs the script shown in PanelFile, then empties PanelFile. Without one, says that there is none.
+  // Never raises.
+  void PanelExecScriptClick();
+
+  // The first of the complete, plain, visible "Script_*.sql" files of InputDir by name without regard to
+  // case; the search stops at the first file still being written, as the poller does.
+  std::optional<std::string> FindNextScript() const;
+
+  // Runs every statement of InputDir/fileName (one per line; "#" lines and blank lines skipped), each
+  // committed on its own: a failing statement is logged with Firebird's text and the next one runs. The
+  // script is then deleted and "Script izvršen!" shown, followed by the lines that failed. A lost connection
+  // stops the script and keeps the file. Raises db::DbError when no database is open.
+  void RunScript(const std::string& fileName);
+
+  // Backs the database up to BackupFileName(suffix), consistently while it stays open, replacing a backup
+  // of the same name. On success `interactive` shows "BACKUP sačuvan u folderu:" and the folder; a failure
+  // (no BackupDB folder, no room, Firebird's refusal) is always shown and logged, and nothing is confirmed.
+  // Returns true when the backup was saved. Never raises. Menu: ("", true); certificates: ("_INIT", false).
+  bool BackupDatabase(const std::string& suffix, bool interactive);
+
+  // The backup itself, without a box: logs the outcome and raises std::runtime_error with the text of the
+  // failure ("BACKUP nije sačuvan! …", the file and the reason) for a caller that shows it in its own way.
+  void SaveBackup(const std::string& suffix);
+
+  // Folder of DB_Fullname + "/BackupDB/" + the database file's name without its last four characters +
+  // "_" + today "yyyy-mm-dd" + suffix + ".mlf": "/data/TELVANO.FDB" gives
+  // "/data/BackupDB/TELVANO_2024-03-01.mlf".
+  std::string BackupFileName(const std::string& suffix) const;
+
+  const std::string& PanelFile() const { return m_panelFile; }
+
+ private:
+  ExecScriptView& View();
+  db::Database& Connection();
+  void SetPanelFile(const std::string& text);
+  void Log(const std::string& text) const;
+
+  const core::Configuration& m_configuration;
+  const core::WorkingState& m_workingState;
+  const std::unique_ptr<db::Database>& m_connection;
+  core::MessageService& m_messages;
+  const platform::Clock& m_clock;
+  LogLine m_appendLog;
+  StillBeingWrittenProbe m_stillBeingWritten;
+  ExecScriptView* m_view = nullptr;
+  std::string m_panelFile;
+};
+
+}  // namespace telvano::cert
