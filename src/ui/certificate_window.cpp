@@ -1,0 +1,141 @@
+#include "ui/certificate_window.h"
+
+#include <QApplication>
+#include <QFormLayout>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace telvano::ui {
+
+namespace {
+
+using C = cert::CertificateComponent;
+
+std::size_t Index(C component) { return static_cast<std::size_t>(component); }
+
+// The caption beside each edit: the system's own for the labelled edits, short names of ours for the others.
+struct Row {
+  C component;
+  const char* caption;
+};
+constexpr Row kRows[] = {
+    {C::EditSerialNumber, "Serijski broj"},
+    {C::EditNotAfter, "Važi do"},
+    {C::EditC, "Država"},
+    {C::EditOID3586, "PIB"},
+    {C::EditCN, "Naziv"},
+    {C::EditO, "Obveznik"},
+    {C::LEOU, "Poslovni prostor"},
+    {C::EditST, "Opština"},
+    {C::EditL, "Mesto"},
+    {C::EditStreet, "Adresa"},
+    {C::LEOID3587, "HTTP server url ( http://localhost:port )"},
+    {C::LESDCMrc, "Oznaka PFR"},
+    {C::LEDeveloperTin, "ESIR developer (PIB)"},
+    {C::LEPfx, "File sertifikat ( .p12, .pfx )"},
+    {C::LEPassword, "lozinka"},
+};
+
+}  // namespace
+
+CertificateWindow::CertificateWindow(cert::TFormCertificate& form, QWidget* parent)
+    : QDialog(parent), m_form(form) {
+  setObjectName("FormCertificate");
+  setWindowTitle(QString::fromUtf8(cert::kCertificateCaption));
+  setModal(true);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* rows = new QFormLayout;
+  layout->addLayout(rows);
+  for (const Row& row : kRows) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(cert::ComponentName(row.component));
+    auto* label = new QLabel(QString::fromUtf8(row.caption), this);
+    label->setObjectName(QString(cert::ComponentName(row.component)) + "Label");
+    label->setBuddy(edit);
+    rows->addRow(label, edit);
+    m_edits[Index(row.component)] = edit;
+    m_labels[Index(row.component)] = label;
+  }
+  // Takes the focus when nothing may be typed; it has no width, so it is never seen.
+  auto* cursorPlace = new QLineEdit(this);
+  cursorPlace->setObjectName("EditCursorPlace");
+  cursorPlace->setFixedWidth(0);
+  cursorPlace->setFrame(false);
+  m_edits[Index(C::EditCursorPlace)] = cursorPlace;
+  layout->addWidget(cursorPlace);
+
+  m_panelImportCertificate = new QPushButton(QString::fromUtf8("Sačuvaj"), this);
+  m_panelImportCertificate->setObjectName("PanelImportCertificate");
+  m_panelImportCertificate->setMinimumHeight(48);
+  m_panelImportCertificate->setAutoDefault(false);
+  layout->addWidget(m_panelImportCertificate);
+  setMinimumWidth(620);
+
+  QLineEdit* developerTin = m_edits[Index(C::LEDeveloperTin)];
+  developerTin->setMaxLength(9);
+  developerTin->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), developerTin));
+  QLineEdit* password = m_edits[Index(C::LEPassword)];
+  password->setMaxLength(8);
+  password->setEchoMode(QLineEdit::Password);
+
+  QObject::connect(m_edits[Index(C::LEOID3587)], &QLineEdit::textEdited, this,
+                   [this](const QString& text) { m_form.LEOID3587Change(text.toStdString()); });
+  QObject::connect(developerTin, &QLineEdit::textEdited, this,
+                   [this](const QString& text) { m_form.LEDeveloperTinChange(text.toStdString()); });
+  QObject::connect(password, &QLineEdit::textEdited, this, [this, password](const QString& text) {
+    const QString upper = text.toUpper();
+    if (upper != text) {
+      const int cursor = password->cursorPosition();
+      password->setText(upper);
+      password->setCursorPosition(cursor);
+    }
+    m_form.LEPasswordChange(upper.toStdString());
+  });
+  QObject::connect(m_panelImportCertificate, &QPushButton::clicked, this,
+                   [this] { m_form.PanelImportCertificateClick(); });
+}
+
+QWidget* CertificateWindow::Widget(C component) const {
+  if (component == C::PanelImportCertificate) return m_panelImportCertificate;
+  return m_edits[Index(component)];
+}
+
+void CertificateWindow::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+
+void CertificateWindow::SetText(C component, const std::string& text) {
+  if (QLineEdit* edit = m_edits[Index(component)]) edit->setText(QString::fromStdString(text));
+}
+
+void CertificateWindow::SetVisible(C component, bool visible) {
+  Widget(component)->setVisible(visible);
+  if (QLabel* label = m_labels[Index(component)]) label->setVisible(visible);
+}
+
+void CertificateWindow::SetReadOnly(C component, bool readOnly) {
+  if (QLineEdit* edit = m_edits[Index(component)]) edit->setReadOnly(readOnly);
+}
+
+void CertificateWindow::SetFocus(C component) { Widget(component)->setFocus(); }
+
+void CertificateWindow::ExecModal() {
+  adjustSize();
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  exec();
+}
+
+void CertificateWindow::CloseForm() { reject(); }
+
+void CertificateWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    m_form.FormKeyPress(cert::kEscapeKey);
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace telvano::ui
