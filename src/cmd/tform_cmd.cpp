@@ -9,6 +9,7 @@
 #include "cmd/response_line.h"
 #include "core/text_utils.h"
 #include "core/time_text.h"
+#include "core/working_certificate.h"
 #include "db/settings.h"
 #include "invoice/csv_text.h"
 #include "invoice/value_list.h"
@@ -49,7 +50,12 @@ TFormCmd::TFormCmd(const core::Configuration& configuration, const core::Working
       m_printer(printer),
       m_application(application),
       m_clock(clock),
-      m_reports(database) {}
+      m_reports(database),
+      m_window(configuration, "CMD_*.csv", kCmdDoneText,
+               [this](const std::string& name) { ProcessCmdFile(name); }) {
+  m_window.SetCaptionSource(
+      [this] { return core::WindowCaption(m_workingState, m_configuration.ProgramVersion); });
+}
 
 std::string TFormCmd::ResponseFileName(const std::string& bareName) {
   const std::string base = bareName.size() >= 4 ? bareName.substr(0, bareName.size() - 4) : bareName;

@@ -6,6 +6,8 @@
 #include "cmd/reports.h"
 #include "core/application_control.h"
 #include "core/configuration.h"
+#include "core/file_window_logic.h"
+#include "core/message_service.h"
 #include "core/working_state.h"
 #include "db/database.h"
 #include "invoice/print_journal.h"
@@ -26,6 +28,10 @@ inline constexpr const char* kLineWithoutParameterText =
 // The error line of a failure that carries no text of its own.
 inline constexpr const char* kUnknownFailureText = "Unknown error / Nepoznata greška";
 
+// The command window: the file waiting in InputDir and the button that runs it.
+inline constexpr core::FileWindowForm kCmdWindowForm{"FormCmd", "FormCmd", "Izvrši CMD"};
+inline constexpr const char* kCmdDoneText = "CMD je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out";
+
 // The command files of the POS: CMD_*.csv in InputDir, one command per line, answered by one response file
 // OutputDir/<name without ".csv">_resp.txt (UTF-8 without byte-order mark, CR LF).
 class TFormCmd {
@@ -42,6 +48,16 @@ class TFormCmd {
 
   // The response file's name for a command file's name: "CMD_0001.csv" gives "CMD_0001_resp.txt".
   static std::string ResponseFileName(const std::string& bareName);
+
+  // The command window. FormShow sets the caption of the working state and shows the first waiting
+  // CMD_*.csv; Panel1Click runs ProcessCmdFile on it and shows kCmdDoneText, or the reason when the response
+  // file could not be written. Attach before ShowModal; attaching again is allowed at any time.
+  void AttachView(core::FileWindowView& view, core::MessageService& messages) { m_window.Attach(view, messages); }
+  void ShowModal() { m_window.ShowModal(); }
+  void FormShow() { m_window.FormShow(); }
+  void Panel1Click() { m_window.Panel1Click(); }
+  void FormDestroy() { m_window.FormDestroy(); }
+  core::FileWindowLogic& Window() { return m_window; }
 
  private:
   using Fields = std::vector<std::string>;
@@ -68,6 +84,7 @@ class TFormCmd {
   core::ApplicationControl& m_application;
   platform::Clock& m_clock;
   Reports m_reports;
+  core::FileWindowLogic m_window;  // last: it goes first, detaching the window before the rest goes
 };
 
 }  // namespace telvano::cmd

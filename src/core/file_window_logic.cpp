@@ -62,7 +62,7 @@ void FileWindowLogic::ShowModal() {
 }
 
 void FileWindowLogic::FormShow() {
-  if (m_caption) View().SetCaption(m_caption());
+  if (m_caption && m_view != nullptr) m_view->SetCaption(m_caption());
   if (m_beforePick) m_beforePick();
   SetPanelFile(PickFile().value_or(std::string()));
 }

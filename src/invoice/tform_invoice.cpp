@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "core/message_table.h"
+#include "core/text_utils.h"
+#include "core/working_certificate.h"
 #include "invoice/csv_text.h"
 #include "invoice/invoice_error.h"
 #include "invoice/invoice_request.h"
@@ -69,10 +71,37 @@ TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Databas
       m_responses(configuration, database),
       m_flight(database),
       m_completion(configuration, database, m_flight, m_responses, m_resultFiles, m_storage),
-      m_recovery(m_flight, m_completion, http, clock) {
+      m_recovery(m_flight, m_completion, http, clock),
+      m_window(configuration, "INV_*.csv", kInvoiceDoneText,
+               [this](const std::string& name) { ProcessCsvInvoice(name); }) {
   for (const core::ProcessorErrorText& entry : core::ProcessorErrorTexts()) {
     m_processorErrorTexts.Add(std::string(entry.code), std::string(entry.text));
   }
+  // What the last run or tick left open is finished before a file is offered, as before a poll tick; a file
+  // whose invoice is still open is not offered (it waits for its outcome).
+  m_window.SetBeforePick([this] {
+    try {
+      ResolveOpenInvoices();
+    } catch (const std::exception& error) {
+      m_completion.Log(std::string("Nedovršeni računi nisu provereni / The open invoices could not be checked: ") +
+                       OneLine(error.what()));
+    }
+  });
+  m_window.SetHeldTest([this](const std::string& name) {
+    if (HoldsInput(name)) return true;
+    try {
+      return m_flight.IsOpenFor(core::UpperCaseUnicode(name));
+    } catch (const std::exception&) {
+      return false;  // the handler meets the database's failure itself
+    }
+  });
+}
+
+void TFormInvoice::AttachView(core::FileWindowView& view, core::MessageService& messages,
+                              const core::WorkingState& workingState) {
+  m_window.SetCaptionSource(
+      [this, &workingState] { return core::WindowCaption(workingState, m_configuration.ProgramVersion); });
+  m_window.Attach(view, messages);
 }
 
 void TFormInvoice::SetLog(InvoiceLog log) { m_completion.SetLog(std::move(log)); }

@@ -5,6 +5,9 @@
 #include <string>
 
 #include "core/configuration.h"
+#include "core/file_window_logic.h"
+#include "core/message_service.h"
+#include "core/working_state.h"
 #include "db/database.h"
 #include "invoice/csv_invoice.h"
 #include "invoice/invoice_answer.h"
@@ -39,6 +42,10 @@ inline constexpr const char* kMessageOutcomeUnknown =
     "the processor has not confirmed whether it signed it. TELVANO keeps asking by itself and writes the "
     "result as soon as the processor answers. Do not send the invoice again!";
 
+// The invoice window: the file waiting in InputDir and the button that fiscalises it.
+inline constexpr core::FileWindowForm kInvoiceWindowForm{"FormInvoice", "FormInvoice", "Fiskalizuj račun"};
+inline constexpr const char* kInvoiceDoneText = "Invoice je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out";
+
 // The invoice module: takes one CSV invoice file of the POS from InputDir to a fiscal receipt in OutputDir,
 // or to an error file, leaving no half-stored invoice behind and never losing or repeating a signed one.
 class TFormInvoice {
@@ -68,6 +75,19 @@ class TFormInvoice {
   void SetGroupedStores(bool grouped) { m_groupedStores = grouped; }
   // Where every outcome other than plain success is written, one line each.
   void SetLog(InvoiceLog log);
+
+  // The invoice window. FormShow sets the caption of the working state, finishes the invoices still open (as
+  // a poll tick does) and shows the first waiting INV_*.csv whose invoice is not open; Panel1Click runs
+  // ProcessCsvInvoice on it and shows kInvoiceDoneText, whatever the outcome (it is in the result files).
+  // Attach before ShowModal; attaching again is allowed at any time.
+  void AttachView(core::FileWindowView& view, core::MessageService& messages,
+                  const core::WorkingState& workingState);
+  void ShowModal() { m_window.ShowModal(); }
+  void FormShow() { m_window.FormShow(); }
+  void Panel1Click() { m_window.Panel1Click(); }
+  // The window has gone. The value lists live as long as the module, so nothing else is to be freed.
+  void FormDestroy() { m_window.FormDestroy(); }
+  core::FileWindowLogic& Window() { return m_window; }
 
   const InvoiceValueLists& Lists() const { return m_lists; }
   InvoiceStorage& Storage() { return m_storage; }
@@ -105,6 +125,7 @@ class TFormInvoice {
   InvoiceCompletion m_completion;
   InvoiceRecovery m_recovery;
   bool m_groupedStores = true;
+  core::FileWindowLogic m_window;  // last: it goes first, detaching the window before the rest goes
 };
 
 }  // namespace telvano::invoice
