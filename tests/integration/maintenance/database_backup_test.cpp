@@ -16,94 +16,71 @@ namespace fs = std::filesystem;
 
 class DatabaseBackupTest : public ::testing::Test {
  protected:
-  DatabaseBackupTest() : m_backupDir(m_database.Folder().Path() / "BackupDB") {
-    fs::create_directory(m_backupDir);
-  }
-
-  Database& Db() { return m_database.Db(); }
-  std::string Target() const { return (m_backupDir / "TELVANO_2024-03-01.mlf").string(); }
+  DatabaseBackupTest() { fs::create_directory(m_backupDir); }
 
   void WriteInvoice(const std::string& uuid) {
-    Db().Execute("insert into inv_request(inv_uuid, ext_filename) values(?, ?)",
-                 {uuid, std::string("INV_NS_") + uuid + ".csv"});
+    m_database.Db().Execute("insert into inv_request(inv_uuid) values(?)", {uuid});
   }
-
-  static std::vector<std::string> Invoices(Database& database) {
-    std::vector<std::string> uuids;
-    for (const Row& row : database.Query("select inv_uuid from inv_request order by inv_uuid")) {
-      uuids.push_back(row[0].AsString());
-    }
+  static std::string Invoices(Database& database) {
+    std::string uuids;
+    for (const Row& row : database.Query("select inv_uuid from inv_request order by 1"))
+      uuids += row[0].AsString() + " ";
     return uuids;
   }
-
-  std::vector<std::string> BackupFolderEntries() const {
+  std::vector<std::string> BackupFolder() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_backupDir))
-      names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(m_backupDir)) names.push_back(entry.path().filename());
     return names;
   }
 
   testing::TestDatabase m_database;
-  fs::path m_backupDir;
+  fs::path m_backupDir = m_database.Folder().Path() / "BackupDB";
+  std::string m_target = (m_backupDir / "TELVANO_2024-03-01.mlf").string();
+  Database::Options m_source = Database::Options::For(m_database.Path());
 };
 
 TEST_F(DatabaseBackupTest, TheCopyOfTheOpenDatabaseOpensAndHoldsWhatWasCommittedBeforeIt) {
   WriteInvoice("a-committed");
   {
     // Work in flight during the backup: neither it nor what comes after the backup is in the copy.
-    Database::Transaction open(Db());
+    Database::Transaction open(m_database.Db());
     WriteInvoice("b-uncommitted");
-    BackupDatabaseFile(Database::Options::For(m_database.Path()), Target());
+    BackupDatabaseFile(m_source, m_target);
     open.Commit();
   }
   WriteInvoice("c-after");
 
-  EXPECT_EQ(BackupFolderEntries(), std::vector<std::string>{"TELVANO_2024-03-01.mlf"});
-  auto copy = Database::Attach(Database::Options::For(Target()));
-  EXPECT_EQ(Invoices(*copy), std::vector<std::string>{"a-committed"});
-  EXPECT_EQ(copy->QueryFirst("select mon$backup_state from mon$database")->operator[](0).AsInt64(), 0);
+  EXPECT_EQ(BackupFolder(), std::vector<std::string>{"TELVANO_2024-03-01.mlf"});
+  auto copy = Database::Attach(Database::Options::For(m_target));
+  EXPECT_EQ(Invoices(*copy), "a-committed ");
   copy->Execute("insert into inv_request(inv_uuid) values('d-in-the-copy')");  // an ordinary database
-
-  // The database itself left the backup lock and kept everything.
-  EXPECT_EQ(Db().QueryFirst("select mon$backup_state from mon$database")->operator[](0).AsInt64(), 0);
-  EXPECT_EQ(Invoices(Db()), (std::vector<std::string>{"a-committed", "b-uncommitted", "c-after"}));
-}
-
-TEST_F(DatabaseBackupTest, ASecondBackupOfTheSameNameReplacesTheFirst) {
-  WriteInvoice("first");
-  BackupDatabaseFile(Database::Options::For(m_database.Path()), Target());
-  WriteInvoice("second");
-  BackupDatabaseFile(Database::Options::For(m_database.Path()), Target());
-  EXPECT_EQ(BackupFolderEntries(), std::vector<std::string>{"TELVANO_2024-03-01.mlf"});
-  auto copy = Database::Attach(Database::Options::For(Target()));
-  EXPECT_EQ(Invoices(*copy), (std::vector<std::string>{"first", "second"}));
+  // The database itself has left the backup lock and kept everything.
+  const char* backupState = "select mon$backup_state from mon$database";
+  EXPECT_EQ(m_database.Db().QueryFirst(backupState)->operator[](0).AsInt64(), 0);
+  EXPECT_EQ(Invoices(m_database.Db()), "a-committed b-uncommitted c-after ");
 }
 
 TEST_F(DatabaseBackupTest, AFailedBackupRaisesAndLeavesNoFileBehind) {
-  const Database::Options source = Database::Options::For(m_database.Path());
-  EXPECT_THROW(BackupDatabaseFile(source, (m_database.Folder().Path() / "NoSuchFolder" / "x.mlf").string()),
-               platform::FileError);
-
-  EXPECT_THROW(BackupDatabaseFile(Database::Options::For(m_database.Folder() / "missing.fdb"), Target()),
-               DbError);
-  EXPECT_TRUE(BackupFolderEntries().empty());
-
-  // Someone else holds the backup lock: Firebird's refusal comes back as it is.
-  Db().Execute("alter database begin backup");
+  EXPECT_THROW(BackupDatabaseFile(m_source, m_database.Folder() / "NoFolder/x.mlf"), platform::FileError);
+  EXPECT_THROW(BackupDatabaseFile(Database::Options::For(m_database.Folder() / "no.fdb"), m_target), DbError);
+  m_database.Db().Execute("alter database begin backup");  // someone else holds the backup lock
   try {
-    BackupDatabaseFile(source, Target());
+    BackupDatabaseFile(m_source, m_target);
     ADD_FAILURE() << "a backup under another backup lock was reported as done";
   } catch (const DbError& error) {
-    EXPECT_NE(std::string(error.what()).find("backup"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("physical backup mode"), std::string::npos) << error.what();
   }
-  Db().Execute("alter database end backup");
-  EXPECT_TRUE(BackupFolderEntries().empty());
+  m_database.Db().Execute("alter database end backup");
+  EXPECT_TRUE(BackupFolder().empty());
 
-  // Leftovers of an interrupted run do not stand in the way of the next one.
+  // Neither leftovers of an interrupted run nor an earlier backup of the name stand in the way.
   platform::WriteFileDurably((m_backupDir / ".TELVANO_2024-03-01.mlf.nbk").string(), "half");
   platform::WriteFileDurably((m_backupDir / ".TELVANO_2024-03-01.mlf.part").string(), "half");
-  BackupDatabaseFile(source, Target());
-  EXPECT_EQ(BackupFolderEntries(), std::vector<std::string>{"TELVANO_2024-03-01.mlf"});
+  platform::WriteFileDurably(m_target, "yesterday's");
+  WriteInvoice("latest");
+  BackupDatabaseFile(m_source, m_target);
+  EXPECT_EQ(BackupFolder(), std::vector<std::string>{"TELVANO_2024-03-01.mlf"});
+  EXPECT_EQ(Invoices(*Database::Attach(Database::Options::For(m_target))), "latest ");
 }
 
 }  // namespace
