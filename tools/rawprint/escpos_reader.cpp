@@ -27,12 +27,13 @@ struct CodeTable {
 };
 
 // ESC t n as Epson numbers its tables.
-constexpr CodeTable kEscPosTables[] = {{0, "CP437"},   {2, "CP850"},   {3, "CP860"},   {4, "CP863"},
-                                       {5, "CP865"},   {16, "CP1252"}, {17, "CP866"},  {18, "CP852"},
-                                       {19, "CP858"},  {45, "CP1250"}, {46, "CP1251"}};
+constexpr CodeTable kEscPosTables[] = {{0, "CP437"},  {2, "CP850"},   {3, "CP860"},  {4, "CP863"},
+                                       {5, "CP865"},  {16, "CP1252"}, {17, "CP866"}, {18, "CP852"},
+                                       {19, "CP858"}, {45, "CP1250"}, {46, "CP1251"}};
 // ESC GS t n as Star numbers its tables.
-constexpr CodeTable kStarTables[] = {{0, "CP437"}, {1, "CP437"},  {3, "CP437"},   {4, "CP858"},   {5, "CP852"},
-                                     {10, "CP866"}, {32, "CP1252"}, {33, "CP1250"}, {34, "CP1251"}};
+constexpr CodeTable kStarTables[] = {{0, "CP437"},   {1, "CP437"},   {3, "CP437"},
+                                     {4, "CP858"},   {5, "CP852"},   {10, "CP866"},
+                                     {32, "CP1252"}, {33, "CP1250"}, {34, "CP1251"}};
 
 // Models whose ESC t numbers differ from Epson's: the number TELVANO's print scripts select on them is the
 // Windows Cyrillic table they are set up with.
@@ -85,10 +86,14 @@ class Interpreter {
     bool complete = true;
     while (complete && m_at < m_bytes.size()) {
       const unsigned char c = At(0);
-      if (c == kEsc) complete = Escape();
-      else if (c == kGs) complete = GroupSeparator();
-      else if (c == kFs) complete = FileSeparator();
-      else Plain(c);
+      if (c == kEsc)
+        complete = Escape();
+      else if (c == kGs)
+        complete = GroupSeparator();
+      else if (c == kFs)
+        complete = FileSeparator();
+      else
+        Plain(c);
     }
     // Bytes without a final line feed stay in the printer's buffer: they are not printed.
     return std::move(m_receipt);
@@ -105,16 +110,19 @@ class Interpreter {
 
   void Plain(unsigned char c) {
     ++m_at;
-    if (c == kLf || c == kFf) PrintLine();
-    else if (c == kHt) Tab();
-    else if (c >= 0x20 && c != kDel) AddCharacter(c);
+    if (c == kLf || c == kFf)
+      PrintLine();
+    else if (c == kHt)
+      Tab();
+    else if (c >= 0x20 && c != kDel)
+      AddCharacter(c);
     // CR and every other control byte print nothing.
   }
 
   void AddCharacter(unsigned char c) {
     const int width = std::min(m_style.width, m_columns);
     if (m_used > 0 && m_used + width > m_columns) PrintLine();  // the printer wraps a full line
-    if (m_line.empty()) m_lineAlignment = m_alignment;         // alignment counts at the start of a line
+    if (m_line.empty()) m_lineAlignment = m_alignment;          // alignment counts at the start of a line
     if (m_line.empty() || !(m_line.back().style == m_style) || m_line.back().codePage != m_codePage)
       m_line.push_back({{}, m_style, m_codePage});
     m_line.back().bytes.push_back(static_cast<char>(c));
@@ -199,13 +207,25 @@ class Interpreter {
     if (!Has(2)) return false;
     const unsigned char command = At(1);
     switch (command) {
-      case '@': Reset(); return Skip(2);
-      case 'i': Cut(false); return Skip(2);
-      case 'm': Cut(true); return Skip(2);
-      case 0x1D: return StarCommand();
-      case '$': case '\\': case 'c': return Skip(4);
-      case 'p': return Skip(5);
-      default: break;
+      case '@':
+        Reset();
+        return Skip(2);
+      case 'i':
+        Cut(false);
+        return Skip(2);
+      case 'm':
+        Cut(true);
+        return Skip(2);
+      case 0x1D:
+        return StarCommand();
+      case '$':
+      case '\\':
+      case 'c':
+        return Skip(4);
+      case 'p':
+        return Skip(5);
+      default:
+        break;
     }
     static constexpr std::string_view kOneParameter = " !%-3=EGJMRTUVadert{";
     if (kOneParameter.find(static_cast<char>(command)) == std::string_view::npos) return Skip(2);
@@ -218,18 +238,30 @@ class Interpreter {
         m_style.width = (n & 0x20) != 0 ? 2 : 1;
         m_style.underline = (n & 0x80) != 0;
         break;
-      case 'E': case 'G': m_style.bold = (n & 1) != 0; break;
-      case '-': m_style.underline = n == 1 || n == 2 || n == '1' || n == '2'; break;
-      case 'a': AlignmentOf(n, m_alignment); break;
-      case 't': SelectTable(n); break;
+      case 'E':
+      case 'G':
+        m_style.bold = (n & 1) != 0;
+        break;
+      case '-':
+        m_style.underline = n == 1 || n == 2 || n == '1' || n == '2';
+        break;
+      case 'a':
+        AlignmentOf(n, m_alignment);
+        break;
+      case 't':
+        SelectTable(n);
+        break;
       case 'd': {
         const bool pending = !m_line.empty();
         FinishLine();
         for (int line = pending ? 1 : 0; line < n; ++line) PrintLine();
         break;
       }
-      case 'J': Feed(n); break;
-      default: break;
+      case 'J':
+        Feed(n);
+        break;
+      default:
+        break;
     }
     return Skip(3);
   }
@@ -241,8 +273,10 @@ class Interpreter {
     if (command == 'y') return StarQr();
     if (command != 't' && command != 'a') return Skip(3);
     if (!Has(4)) return false;
-    if (command == 't') m_codePage = Lookup(kStarTables, At(3));
-    else AlignmentOf(At(3), m_alignment);
+    if (command == 't')
+      m_codePage = Lookup(kStarTables, At(3));
+    else
+      AlignmentOf(At(3), m_alignment);
     return Skip(4);
   }
 
@@ -309,7 +343,8 @@ class Interpreter {
         if (!Has(8)) return false;
         return Skip(8 + static_cast<std::size_t>(At(4) + 256u * At(5)) * (At(6) + 256u * At(7)));
       }
-      default: break;
+      default:
+        break;
     }
     static constexpr std::string_view kOneParameter = "BHIabfhrw";
     static constexpr std::string_view kTwoParameters = "LPW$\\";

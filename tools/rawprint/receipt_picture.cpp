@@ -32,10 +32,12 @@ constexpr int kMaxHeight = 32000;
 // Qt's notes on its own set-up ("XDG_RUNTIME_DIR not set") are not the sender's to report: standard error
 // carries only the sender's one line. Critical messages still get through.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "Ostrapo: Qt: %s\n", qPrintable(message));
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "Ostrapo: Qt: %s\n", qPrintable(message));
 }
 
-// Fonts need a QGuiApplication. Ostrapo has none: one on the offscreen platform lives while a picture is drawn.
+// Fonts need a QGuiApplication. Ostrapo has none: one on the offscreen platform lives while a picture is
+// drawn.
 class GuiSession {
  public:
   GuiSession() {
@@ -44,7 +46,8 @@ class GuiSession {
       m_previousHandler = qInstallMessageHandler(QuietQtMessages);
       m_application = std::make_unique<QGuiApplication>(m_argc, m_argv);
     } else if (qobject_cast<QGuiApplication*>(existing) == nullptr) {
-      throw std::runtime_error("a receipt picture needs a Qt GUI application, and this process has another kind");
+      throw std::runtime_error(
+          "a receipt picture needs a Qt GUI application, and this process has another kind");
     }
   }
   ~GuiSession() {
@@ -71,7 +74,7 @@ struct QrSymbol {
 };
 
 QrSymbol EncodeQr(const ReceiptItem& item) {
-  const QRecLevel level = item.qrLevel == 'M' ? QR_ECLEVEL_M
+  const QRecLevel level = item.qrLevel == 'M'   ? QR_ECLEVEL_M
                           : item.qrLevel == 'Q' ? QR_ECLEVEL_Q
                           : item.qrLevel == 'H' ? QR_ECLEVEL_H
                                                 : QR_ECLEVEL_L;
@@ -91,10 +94,14 @@ int LineHeight(const ReceiptItem& item) { return item.Height() * kCellHeight + k
 
 int ItemHeight(const ReceiptItem& item, const QrSymbol& symbol) {
   switch (item.kind) {
-    case ReceiptItem::Kind::Line: return LineHeight(item);
-    case ReceiptItem::Kind::Qr: return symbol.width == 0 ? 0 : symbol.width * item.qrModule + kQrGap;
-    case ReceiptItem::Kind::Feed: return item.feedDots;
-    case ReceiptItem::Kind::Cut: return kCutHeight;
+    case ReceiptItem::Kind::Line:
+      return LineHeight(item);
+    case ReceiptItem::Kind::Qr:
+      return symbol.width == 0 ? 0 : symbol.width * item.qrModule + kQrGap;
+    case ReceiptItem::Kind::Feed:
+      return item.feedDots;
+    case ReceiptItem::Kind::Cut:
+      return kCutHeight;
   }
   return 0;
 }
@@ -110,7 +117,8 @@ QList<uint> Characters(const TextRun& run) { return QString::fromStdString(run.t
 
 void DrawLine(QPainter& painter, const ReceiptItem& item, int top, int paperWidth) {
   int lineWidth = 0;
-  for (const TextRun& run : item.runs) lineWidth += static_cast<int>(Characters(run).size()) * run.width * kCellWidth;
+  for (const TextRun& run : item.runs)
+    lineWidth += static_cast<int>(Characters(run).size()) * run.width * kCellWidth;
   int x = AlignedX(item.alignment, lineWidth, paperWidth);
   const int height = item.Height();
   for (const TextRun& run : item.runs) {
@@ -129,7 +137,8 @@ void DrawLine(QPainter& painter, const ReceiptItem& item, int top, int paperWidt
       const QRectF cell(static_cast<qreal>(i * kCellWidth), 0, kCellWidth, kCellHeight);
       painter.drawText(cell, Qt::AlignCenter, QString::fromUcs4(&character, 1));
     }
-    if (run.underline) painter.fillRect(QRectF(0, kCellHeight - 2, characters.size() * kCellWidth, 1), Qt::black);
+    if (run.underline)
+      painter.fillRect(QRectF(0, kCellHeight - 2, characters.size() * kCellWidth, 1), Qt::black);
     painter.restore();
     x += static_cast<int>(characters.size()) * run.width * kCellWidth;
   }
@@ -152,7 +161,8 @@ void DrawCut(QPainter& painter, const ReceiptItem& item, int y, int pictureWidth
 }
 
 bool IsBlank(const ReceiptItem& item) {
-  return item.kind == ReceiptItem::Kind::Feed || (item.kind == ReceiptItem::Kind::Line && item.Text().empty());
+  return item.kind == ReceiptItem::Kind::Feed ||
+         (item.kind == ReceiptItem::Kind::Line && item.Text().empty());
 }
 
 }  // namespace
@@ -184,9 +194,12 @@ std::string ReceiptPng(const Receipt& receipt, int columns) {
     int top = kMargin;
     for (std::size_t i = 0; i < items.size(); ++i) {
       const ReceiptItem& item = items[i];
-      if (item.kind == ReceiptItem::Kind::Line) DrawLine(painter, item, top, paperWidth);
-      else if (item.kind == ReceiptItem::Kind::Qr) DrawQr(painter, item, symbols[i], top, paperWidth);
-      else if (item.kind == ReceiptItem::Kind::Cut) DrawCut(painter, item, top + kCutHeight / 2, pictureWidth);
+      if (item.kind == ReceiptItem::Kind::Line)
+        DrawLine(painter, item, top, paperWidth);
+      else if (item.kind == ReceiptItem::Kind::Qr)
+        DrawQr(painter, item, symbols[i], top, paperWidth);
+      else if (item.kind == ReceiptItem::Kind::Cut)
+        DrawCut(painter, item, top + kCutHeight / 2, pictureWidth);
       top += ItemHeight(item, symbols[i]);
     }
   }

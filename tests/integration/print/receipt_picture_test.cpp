@@ -20,7 +20,8 @@ constexpr const char* kZbar = "/usr/bin/zbarimg";
 // What zbarimg reads in the picture (its QR codes' data, one a line).
 std::string Decoded(const fs::path& picture) {
   std::string decoded;
-  FILE* reader = popen((std::string(kZbar) + " --quiet --raw '" + picture.string() + "' 2>/dev/null").c_str(), "r");
+  FILE* reader =
+      popen((std::string(kZbar) + " --quiet --raw '" + picture.string() + "' 2>/dev/null").c_str(), "r");
   if (reader == nullptr) return decoded;
   char buffer[512];
   for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, reader)) > 0;) decoded.append(buffer, got);
@@ -34,20 +35,23 @@ TEST(ReceiptPicture, PngPortWritesAPictureWhoseQrCodeDecodes) {
   fs::create_directories(root.Path() / "print");
   invoice::PrintScriptInput input;
   input.model = invoice::PrinterModel::Epson;
-  input.journal = "============ ФИСКАЛНИ РАЧУН ============\r\nКафа (Ђ)          2 x 120,00    240,00\r\n"
-                  "ОБУКА\r\n======== КРАЈ ФИСКАЛНОГ РАЧУНА =========\r\n";
+  input.journal =
+      "============ ФИСКАЛНИ РАЧУН ============\r\nКафа (Ђ)          2 x 120,00    240,00\r\n"
+      "ОБУКА\r\n======== КРАЈ ФИСКАЛНОГ РАЧУНА =========\r\n";
   input.verificationUrl = "https://suf.purs.gov.rs/v/?vl=" + std::string(200, 'Q');
   const fs::path script = root.Path() / "script";
   WriteFileBytes(script, invoice::BuildPrintScript(input));
 
-  const ProgramResult run = RunProgram(OSTRAPO_PATH, {"--log-dir", root / "print", "--file-dir", root / "print",
-                                                      "--pause-scale", "0", "--", script, "png:receipt.png"});
+  const ProgramResult run =
+      RunProgram(OSTRAPO_PATH, {"--log-dir", root / "print", "--file-dir", root / "print", "--pause-scale",
+                                "0", "--", script, "png:receipt.png"});
   ASSERT_EQ(run.exitCode, 0) << run.standardError;
   const fs::path picture = root.Path() / "print" / "receipt.png";
   ASSERT_TRUE(fs::exists(picture));
   EXPECT_EQ(ReadFileBytes(picture).substr(0, 8), "\x89PNG\r\n\x1A\n");
   EXPECT_EQ(Decoded(picture), input.verificationUrl + "\n");
-  EXPECT_NE(ReadFileBytes(root.Path() / "print" / "Ostrapo_log.txt").find("\tpng:receipt.png\t"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(root.Path() / "print" / "Ostrapo_log.txt").find("\tpng:receipt.png\t"),
+            std::string::npos);
 }
 
 }  // namespace
