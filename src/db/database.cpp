@@ -425,6 +425,14 @@ struct Database::Impl {
     Check();
     std::vector<Row> rows;
     try {
+      // A COMMIT, ROLLBACK or SET TRANSACTION would end or replace the transaction this layer owns and
+      // leave it with a dead handle: transactions are taken only through Database::Transaction.
+      const unsigned type = statement->getType(&status);
+      Check();
+      if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
+          type == isc_info_sql_stmt_start_trans) {
+        throw DbError("transaction statements are not run as plain statements: " + text);
+      }
       Message input;
       BindParams(statement, params, input);
       Message output;

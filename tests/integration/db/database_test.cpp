@@ -23,6 +23,15 @@ class DatabaseTest : public ::testing::Test {
   TestDatabase m_database;
 };
 
+TEST_F(DatabaseTest, TransactionStatementsAreRefusedAndTheConnectionGoesOn) {
+  // Run as plain statements they would end the transaction this layer owns (a crash, before).
+  for (const char* statement : {"commit", "rollback", "set transaction read committed"}) {
+    EXPECT_THROW(Db().Execute(statement), DbError) << statement;
+  }
+  Db().Execute("insert into t(id) values(1)");
+  EXPECT_EQ(Db().Query("select id from t").size(), 1u);
+}
+
 TEST_F(DatabaseTest, ExactNumericRoundTripsWithoutDouble) {
   // 2^53 + 1 units cannot be held by a double; it must come back unchanged.
   Decimal big{9007199254740993LL, 4};
