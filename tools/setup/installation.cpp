@@ -12,6 +12,7 @@
 #include "db/settings.h"
 #include "platform/single_instance_lock.h"
 #include "core/stored_secret.h"
+#include "database_server.h"
 #include "system_install.h"
 
 namespace telvano::setup {
@@ -38,19 +39,25 @@ void CreateFolders(const InstallationLayout& layout, std::ostream& out) {
   }
 }
 
-// Written to a temporary file and renamed, so a reader never sees half a configuration.
-void WriteConfiguration(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
+// Written to a temporary file and renamed, so a reader never sees half a configuration. With a database
+// server it holds SYSDBA's password (`dbPassword`) and is readable by its owner only.
+void WriteConfiguration(const InstallationLayout& layout, const SetupOptions& options,
+                        const std::string& dbPassword, std::ostream& out) {
   const std::string temporary = layout.configFile + ".tmp";
   fs::create_directories(fs::path(layout.configFile).parent_path());
+  const bool server = !options.dbServer.empty();
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (server) fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write);  // before the secret
     file << "# TELVANO configuration, written by telvano-setup.\n"
          << "# Use it with: export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n"
          << "Appl_Root=" << layout.applRoot << "\n"
-         << "DB_Fullname=" << layout.database << "\n"
+         << "DB_Fullname=" << (server ? ServerDatabaseName(options.dbServer, layout.database) : layout.database)
+         << "\n"
          << "Exchange_Root=" << layout.exchangeRoot << "\n"
          << "CodePage=" << options.codePage << "\n"
          << "PrintFileDir=" << layout.printDir << "\n";
+    if (server) file << "DB_Password=" << dbPassword << "\n";
     file.flush();
     if (!file) throw std::runtime_error("cannot write " + temporary);
   }
@@ -126,6 +133,20 @@ std::string HelperFolder(const SetupOptions& options) {
   return options.helperDir.empty() ? HelperProgramFolder() : options.helperDir;
 }
 
+// After the handover the server, not this program, opens the database: a login through it tells at once
+// whether the server runs and takes the password. A server that is not running yet is no failure.
+void UseDatabaseServer(const InstallationLayout& layout, const std::string& host, const std::string& password,
+                       std::ostream& out, std::ostream& err) {
+  GiveDatabaseToServer(layout.database, out);
+  const std::string name = ServerDatabaseName(host, layout.database);
+  const std::string problem = ServerLoginProblem(name, password);
+  if (problem.empty()) {
+    out << "  checked          the server opens " << name << "\n";
+  } else {
+    err << "telvano-setup: warning: the server does not open " << name << " (yet): " << problem << "\n";
+  }
+}
+
 int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
   out << "telvano-setup: adding to the existing installation in " << layout.root << "\n";
   if (!options.lpfrUrl.empty()) {
@@ -192,8 +213,10 @@ std::string ShellQuoted(const std::string& text) {
 
 int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) {
   const InstallationLayout layout(options);
-  if (!FitsOnOneLine(layout.root) || !FitsOnOneLine(layout.printDir) || !FitsOnOneLine(options.codePage)) {
-    err << "telvano-setup: a folder or code page with a line break cannot go into the configuration file\n";
+  if (!FitsOnOneLine(layout.root) || !FitsOnOneLine(layout.printDir) || !FitsOnOneLine(options.codePage) ||
+      !FitsOnOneLine(options.dbServer) || !FitsOnOneLine(options.dbPassword)) {
+    err << "telvano-setup: a folder, code page, server or password with a line break cannot go into the "
+           "configuration file\n";
     return 1;
   }
   for (const std::string& program : options.programs) {
@@ -222,14 +245,17 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     }
     const std::string owner = DataOwner(options);
     if (!owner.empty()) CheckOwner(owner);
+    std::string dbPassword = options.dbPassword;
+    if (!options.dbServer.empty() && dbPassword.empty()) dbPassword = ReadSysdbaPassword();
     const bool rootIsNew = !fs::exists(layout.root);
     out << "telvano-setup: creating the installation in " << layout.root << "\n";
     CreateFolders(layout, out);
     CreateDatabase(layout, options, out);
     InstallPrograms(layout, options, out);
     LinkHelperPrograms(HelperFolder(options), layout.applRoot + "/RunTime", out);
-    WriteConfiguration(layout, options, out);
+    WriteConfiguration(layout, options, dbPassword, out);
     if (!owner.empty()) GiveInstallationToOwner(layout, owner, rootIsNew, out);
+    if (!options.dbServer.empty()) UseDatabaseServer(layout, options.dbServer, dbPassword, out, err);
     if (options.system) {
       out << "Done. telvano and Ostrapo read " << layout.configFile << " when TELVANO_REGISTRY is not set.\n";
       return 0;

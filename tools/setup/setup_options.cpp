@@ -11,7 +11,7 @@ std::string UsageText() {
          "                     [--login-secret S] [--soft-secret S] [--schema-level 10.10|10.16]\n"
          "                     [--force] [--print-dir DIR] [--code-page CP]\n"
          "                     [--add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]]\n"
-         "                     [--install-program FILE]...\n"
+         "                     [--install-program FILE]... [--db-server HOST [--db-password PW]]\n"
          "\n"
          "Creates a TELVANO installation under DIR: DIR/TELVANO (ApplData, Logs, RunTime), DIR/ExchData\n"
          "(SDC_Inp, SDC_Out, Archive), DIR/Data (TELVANO.FDB, Certificate, BackupDB), DIR/Prints and the\n"
@@ -24,7 +24,11 @@ std::string UsageText() {
          "configuration at /etc/xdg/Dravicor/TELVANO.conf, where telvano looks without TELVANO_REGISTRY; the\n"
          "data is given to the user \"telvano\" (telvano.service) when it exists. --owner USER[:GROUP] gives\n"
          "the data to USER and its group (rw for both, nothing for others) and the configuration to the group.\n"
-         "The package's helper programs (Ostrapo in /usr/lib/telvano) are linked into RunTime.\n";
+         "The package's helper programs (Ostrapo in /usr/lib/telvano) are linked into RunTime.\n"
+         "\n"
+         "--db-server HOST makes the database one that the Firebird server on HOST (or HOST/PORT) opens: the\n"
+         "file is given to the server's user firebird, the configuration gets DB_Fullname=HOST:/path and\n"
+         "DB_Password (from --db-password, else from /etc/firebird/3.0/SYSDBA.password) and mode 0600.\n";
 }
 
 std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
@@ -42,6 +46,8 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
       {"--unit", &options.lpfrUnit},
       {"--env-name", &options.lpfrEnvName},
       {"--owner", &options.owner},
+      {"--db-server", &options.dbServer},
+      {"--db-password", &options.dbPassword},
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -100,6 +106,10 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
   }
   if (options.lpfrUrl.empty() != options.lpfrUid.empty()) {
     error = "--add-lpfr URL and --uid SERIAL go together";
+    return std::nullopt;
+  }
+  if (!options.dbPassword.empty() && options.dbServer.empty()) {
+    error = "--db-password PW goes with --db-server HOST";
     return std::nullopt;
   }
   if (options.codePage.empty()) options.codePage = "UTF-8";

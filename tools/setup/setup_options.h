@@ -24,6 +24,11 @@ struct SetupOptions {
   bool force = false;                                       // --force: replace an existing database
   std::string printDir;                                     // --print-dir DIR (default DIR/Prints)
   std::string codePage = "UTF-8";                           // --code-page CP
+  // --db-server HOST (or HOST/PORT): the database is reached through the Firebird server there; its file is
+  // given to the server's user. --db-password PW: SYSDBA's password on it; empty: read from Debian's
+  // /etc/firebird/3.0/SYSDBA.password.
+  std::string dbServer;
+  std::string dbPassword;
 
   // --add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]: a local processor's
   // certificate row, so the installation has a working certificate to start with.

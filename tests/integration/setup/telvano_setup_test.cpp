@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include "db/schema.h"
 #include "db/settings.h"
 #include "platform/single_instance_lock.h"
+#include "support/firebird_server.h"
 #include "support/temp_dir.h"
 
 namespace telvano {
@@ -191,7 +194,41 @@ TEST_F(TelvanoSetupTest, WrongArgumentsChangeNothing) {
   EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--soft-secret", ""}).exitCode, 2);
   EXPECT_EQ(RunSetup(m_scratch, {"--login-secret", "x"}).exitCode, 2);
   EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--bogus"}).exitCode, 2);
+  EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--db-password", "x"}).exitCode, 2);
   EXPECT_FALSE(fs::exists(Root()));
+}
+
+TEST_F(TelvanoSetupTest, DatabaseForAServer) {
+  if (!testing::FirebirdServer::Available()) GTEST_SKIP() << testing::FirebirdServer::kUnavailable;
+  testing::FirebirdServer server;
+  server.Start();
+  const RunResult run = RunSetup(m_scratch, {"--root", Root(), "--soft-secret", "ŠIFRA1", "--db-server", "localhost"});
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("checked          the server opens localhost:" + DatabasePath()), std::string::npos) << run.out;
+
+  const std::string configFile = Root() + "/TELVANO.conf";
+  const core::Configuration configuration = core::LoadConfiguration(configFile, nullptr);
+  EXPECT_EQ(configuration.DB_Fullname, "localhost:" + DatabasePath());
+  EXPECT_EQ(configuration.DB_Password, server.Password());  // read from SYSDBA.password
+  EXPECT_EQ(fs::status(configFile).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  const passwd* firebird = ::getpwnam("firebird");
+  ASSERT_NE(firebird, nullptr);
+  for (const std::string& path : {DatabasePath(), Root() + "/Data"}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, firebird->pw_uid) << path;
+  }
+  auto database = core::ConnectDatabase(configuration);  // through the server
+  EXPECT_EQ(db::ReadSetting(*database, "SOFT_SECRET"), kSifraForm);
+  database->Close();
+
+  // A wrong password leaves a complete installation that says so at once.
+  const std::string other = m_root / "other";
+  const RunResult wrong = RunSetup(m_scratch, {"--root", other, "--db-server", "localhost", "--db-password", "wrong"});
+  EXPECT_EQ(wrong.exitCode, 0) << wrong.err;
+  EXPECT_NE(wrong.err.find("warning: the server does not open localhost:" + other), std::string::npos) << wrong.err;
+  EXPECT_NE(ReadFileBytes(other + "/TELVANO.conf").find("\nDB_Password=wrong\n"), std::string::npos);
 }
 
 }  // namespace

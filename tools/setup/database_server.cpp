@@ -1,0 +1,89 @@
+#include "database_server.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <stdexcept>
+
+#include "db/database.h"
+
+namespace telvano::setup {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kPasswordKey = "ISC_PASSWORD=";
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string::npos) return {};
+  return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+void ChangeOwner(const fs::path& path, uid_t user, gid_t group) {
+  if (::chown(path.c_str(), user, group) != 0)
+    throw std::runtime_error("cannot give " + path.string() + " to " + kServerUser + ": " +
+                             std::strerror(errno));
+}
+
+}  // namespace
+
+std::string ReadSysdbaPassword(const std::string& file) {
+  std::ifstream in(file);
+  if (!in)
+    throw std::runtime_error("cannot read " + file + " (root only): give the password with --db-password");
+  for (std::string line; std::getline(in, line);) {
+    const std::string text = Trimmed(line);
+    if (text.rfind(kPasswordKey, 0) != 0) continue;
+    std::string value = text.substr(kPasswordKey.size());
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    if (!value.empty()) return value;
+  }
+  throw std::runtime_error(file + " holds no ISC_PASSWORD: give the password with --db-password");
+}
+
+std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile) {
+  return host + ":" + databaseFile;
+}
+
+void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out) {
+  const passwd* account = ::getpwnam(kServerUser);
+  if (account == nullptr)
+    throw std::runtime_error(std::string("there is no user ") + kServerUser +
+                             ": is firebird3.0-server installed?");
+  const fs::path file = fs::absolute(databaseFile).lexically_normal();
+  ChangeOwner(file, account->pw_uid, account->pw_gid);
+  fs::permissions(
+      file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write);
+  const fs::path folder = file.parent_path();
+  ChangeOwner(folder, account->pw_uid, static_cast<gid_t>(-1));  // the folder keeps its group
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+  out << "  gave             " << file.string() << " and its folder to the server's user " << kServerUser
+      << "\n";
+  for (fs::path above = folder.parent_path(); !above.empty(); above = above.parent_path()) {
+    if ((fs::status(above).permissions() & fs::perms::others_exec) == fs::perms::none) {
+      fs::permissions(above, fs::perms::others_exec, fs::perm_options::add);
+      out << "  opened           " << above.string() << " for the server's user to pass (o+x)\n";
+    }
+    if (above == above.root_path()) break;
+  }
+}
+
+std::string ServerLoginProblem(const std::string& databaseName, const std::string& password) {
+  try {
+    db::Database::Options options = db::Database::Options::For(databaseName);
+    options.password = password;
+    db::Database::Attach(options)->Close();
+    return {};
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+}
+
+}  // namespace telvano::setup

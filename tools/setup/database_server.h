@@ -1,0 +1,32 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace telvano::setup {
+
+// Where Debian's firebird3.0-server keeps SYSDBA's password (root only; ISC_PASSWORD=... lines), and the
+// user its server runs as.
+inline constexpr const char* kSysdbaPasswordFile = "/etc/firebird/3.0/SYSDBA.password";
+inline constexpr const char* kServerUser = "firebird";
+
+// SYSDBA's password from a file of shell assignments like Debian's SYSDBA.password: the value of its
+// ISC_PASSWORD line without surrounding quotes. Throws std::runtime_error when the file cannot be read or
+// has no such line.
+std::string ReadSysdbaPassword(const std::string& file = kSysdbaPasswordFile);
+
+// The DB_Fullname of a database file reached through the server on `host` ("localhost:/abs/path").
+std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile);
+
+// Hands a database file over to the server's user, since the server, not the program, opens it: the file
+// becomes firebird's (and its group's) with mode 0660, its folder firebird's with rwx for the owner (the
+// folder's group and the rest of its mode stay), and every folder above gets the others' x bit where it
+// lacks it, so the server can reach the file. Reports each change on `out`; throws std::runtime_error when
+// there is no such user or a change is refused.
+void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out);
+
+// Attaches to `databaseName` ("host:path") as SYSDBA with `password` and detaches again; returns "" when
+// that works, else why not (Firebird's text).
+std::string ServerLoginProblem(const std::string& databaseName, const std::string& password);
+
+}  // namespace telvano::setup
