@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "certificate_setup.h"
 #include "core/configuration.h"
 #include "db/database.h"
 #include "db/schema.h"
@@ -226,6 +227,7 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
       return 1;
     }
   }
+  if (WantsCertificate(options)) return RunCertificateSetup(options, layout.configFile, out, err);
   try {
     const bool databaseExists = fs::exists(layout.database);
     if (databaseExists && !options.force) {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "certificate_setup.h"
 #include "system_install.h"
 
 namespace telvano::setup {
@@ -12,6 +13,9 @@ std::string UsageText() {
          "                     [--force] [--print-dir DIR] [--code-page CP]\n"
          "                     [--add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]]\n"
          "                     [--install-program FILE]... [--db-server HOST [--db-password PW]]\n"
+         "       telvano-setup --root DIR --import-pfx FILE --pfx-password PASS --pac PAC\n"
+         "                     [--developer-tin TIN] [--url URL]\n"
+         "       telvano-setup --root DIR --register-lpfr URL --pin PIN --developer-tin TIN\n"
          "\n"
          "Creates a TELVANO installation under DIR: DIR/TELVANO (ApplData, Logs, RunTime), DIR/ExchData\n"
          "(SDC_Inp, SDC_Out, Archive), DIR/Data (TELVANO.FDB, Certificate, BackupDB), DIR/Prints and the\n"
@@ -28,7 +32,13 @@ std::string UsageText() {
          "\n"
          "--db-server HOST makes the database one that the Firebird server on HOST (or HOST/PORT) opens: the\n"
          "file is given to the server's user firebird, the configuration gets DB_Fullname=HOST:/path and\n"
-         "DB_Password (from --db-password, else from /etc/firebird/3.0/SYSDBA.password) and mode 0600.\n";
+         "DB_Password (from --db-password, else from /etc/firebird/3.0/SYSDBA.password) and mode 0600.\n"
+         "\n"
+         "--import-pfx and --register-lpfr work on an existing installation, as the window \"Radni CERT\" does:\n"
+         "the taxpayer's PFX/P12 file becomes the VPFR working certificate (--url replaces the processor\n"
+         "address the certificate carries), or the local processor at URL is checked, given the PIN and\n"
+         "registered through a test invoice. Each prints the serial of the new working certificate, or the\n"
+         "reason on stderr and exits with 1.\n";
 }
 
 std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
@@ -48,6 +58,13 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
       {"--owner", &options.owner},
       {"--db-server", &options.dbServer},
       {"--db-password", &options.dbPassword},
+      {"--import-pfx", &options.pfxFile},
+      {"--pfx-password", &options.pfxPassword},
+      {"--pac", &options.pac},
+      {"--url", &options.vpfrUrl},
+      {"--register-lpfr", &options.registerLpfrUrl},
+      {"--pin", &options.pin},
+      {"--developer-tin", &options.developerTin},
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -112,6 +129,7 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
     error = "--db-password PW goes with --db-server HOST";
     return std::nullopt;
   }
+  if (!CheckCertificateOptions(options, error)) return std::nullopt;
   if (options.codePage.empty()) options.codePage = "UTF-8";
   return options;
 }

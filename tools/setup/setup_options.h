@@ -38,6 +38,18 @@ struct SetupOptions {
   std::string lpfrUnit;
   std::string lpfrEnvName;
 
+  // On an existing installation, the certificate procedures of the operator's window, without a display:
+  // --import-pfx FILE --pfx-password PASS --pac PAC [--developer-tin TIN] [--url URL] imports a taxpayer's
+  // PFX file as the VPFR working certificate (--url replaces the address the certificate carries);
+  // --register-lpfr URL --pin PIN --developer-tin TIN registers a local processor.
+  std::string pfxFile;
+  std::string pfxPassword;
+  std::string pac;
+  std::string vpfrUrl;
+  std::string registerLpfrUrl;
+  std::string pin;
+  std::string developerTin;
+
   // --install-program FILE (repeatable): auxiliary programs copied into RunTime (the receipt-print
   // sender Ostrapo, the companion Vexo), executable, replacing an older copy.
   std::vector<std::string> programs;
