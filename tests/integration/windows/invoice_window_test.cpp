@@ -39,14 +39,6 @@ TEST_F(InvoiceWindowTest, ShowsTheCaptionAndTheFirstInvoiceAndFiscalisesItOnTheC
   EXPECT_EQ(m_info.shown, std::vector<std::string>{kDone});
 }
 
-TEST_F(InvoiceWindowTest, TheBoxIsTheSameForARefusedInvoiceWhoseReasonIsInTheErrorFile) {
-  DropFile("INV_XS_1.csv", Good());
-  m_invoice->FormShow();
-  m_invoice->Panel1Click();
-  EXPECT_EQ(ErrorText("INV_XS_1"), "Neodgovarajući naziv file-a - IT!");
-  EXPECT_EQ(m_info.shown, std::vector<std::string>{kDone});
-}
-
 TEST_F(InvoiceWindowTest, AnOpenInvoiceIsNotOfferedAndIsFinishedWhenTheWindowOpensLater) {
   m_sim->SetLookupAvailable(false);
   m_sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
@@ -64,17 +56,6 @@ TEST_F(InvoiceWindowTest, AnOpenInvoiceIsNotOfferedAndIsFinishedWhenTheWindowOpe
   EXPECT_FALSE(Exists(Input("INV_NS_1.csv")));
   EXPECT_EQ(m_view.panelFile, "INV_NS_2.csv");
   EXPECT_EQ(InvoiceRequests().size(), 1u);
-}
-
-TEST_F(InvoiceWindowTest, TheWindowGoingAwayFirstLeavesTheModuleUsable) {
-  auto view = std::make_unique<::telvano::testing::RecordingFileView>();
-  m_invoice->AttachView(*view, m_info, m_workingState);
-  view->target->FormDestroy();
-  view.reset();
-  DropFile("INV_NS_1.csv", Good());
-  m_invoice->FormShow();
-  m_invoice->Panel1Click();
-  EXPECT_TRUE(Exists(Output("INV_NS_1_basic.csv")));
 }
 
 }  // namespace
