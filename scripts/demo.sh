@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo: installs what is needed, builds, creates a demo installation under ./demo, starts the processor
-# simulator as a local processor (LPFR), makes it the working certificate, starts telvano unattended (headless
-# when there is no display), fiscalises the sample invoices of scripts/demo-data and answers its command files,
-# shows a receipt and where the result files are, and keeps running until Ctrl-C stops telvano and the simulator.
+# simulator as a local processor (LPFR), registers it as the working certificate, starts telvano unattended
+# (headless when there is no display), fiscalises the sample invoices of scripts/demo-data and answers its command
+# files, shows a receipt and where the result files are, and keeps running until Ctrl-C stops telvano and the
+# simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -12,6 +13,7 @@ SOFT_KEY=demo-kasa       # what the POS passes as the first parameter
 LOGIN=demo               # the operator's login secret (interactive start)
 PIN=1234
 UID_LPFR=DEMO0001        # the simulated secure element's uid = the working certificate's serial
+DEVELOPER_TIN=123456789  # the POS developer's tax number, asked for by the registration
 
 if [ "${DEMO_SKIP_BUILD:-0}" != 1 ]; then   # DEMO_SKIP_BUILD=1 reuses what is built
   scripts/install-deps.sh
@@ -48,10 +50,16 @@ SIM_URL=$(head -n1 "$DEMO/pfr-sim.out")
 [ -n "$SIM_URL" ] || { echo "demo: pfr-sim did not start:"; cat "$DEMO/pfr-sim.err"; exit 1; }
 echo "demo: pfr-sim serves an LPFR at $SIM_URL (uid $UID_LPFR, PIN $PIN)"
 
-# 2. A fresh installation whose working certificate is that processor (the previous demo's is replaced).
+# 2. A fresh installation (the previous demo's is replaced), and that processor registered as its working
+#    certificate as the operator's window "Radni CERT" does it: checked, given the PIN, its tax groups loaded
+#    and a test invoice fiscalised, whose answer names the processor. The serial is printed on stdout.
 rm -rf "$DEMO/install"
 "$BIN/tools/setup/telvano-setup" --root "$DEMO/install" --force --login-secret "$LOGIN" --soft-secret "$SOFT_KEY" \
-  --add-lpfr "$SIM_URL" --uid "$UID_LPFR" >"$DEMO/setup.out"
+  >"$DEMO/setup.out"
+SERIAL=$("$BIN/tools/setup/telvano-setup" --root "$DEMO/install" --register-lpfr "$SIM_URL" --pin "$PIN" \
+  --developer-tin "$DEVELOPER_TIN" 2>>"$DEMO/setup.out") ||
+  { echo "demo: the processor was not registered:"; cat "$DEMO/setup.out"; exit 1; }
+echo "demo: working certificate $SERIAL registered (telvano-setup --register-lpfr)"
 export TELVANO_REGISTRY=$DEMO/install/TELVANO.conf
 export TELVANO_LOCK_DIR=$DEMO
 EXCH=$(sed -n 's/^Exchange_Root=//p' "$TELVANO_REGISTRY")
@@ -59,7 +67,7 @@ APPL=$(sed -n 's/^Appl_Root=//p' "$TELVANO_REGISTRY")
 rm -f "$EXCH/SDC_Out/start_info.txt"
 
 # 3. TELVANO started the way a POS starts it: software key, PIN, serial.
-"$BIN/src/ui/telvano" "$SOFT_KEY" "$PIN" "$UID_LPFR" 2>"$DEMO/telvano.err" &
+"$BIN/src/ui/telvano" "$SOFT_KEY" "$PIN" "$SERIAL" 2>"$DEMO/telvano.err" &
 TELVANO_PID=$!
 for _ in $(seq 300); do [ -s "$EXCH/SDC_Out/start_info.txt" ] && break; sleep 0.1; done
 START=$(tr -d '\r\357\273\277' <"$EXCH/SDC_Out/start_info.txt" 2>/dev/null || true)
