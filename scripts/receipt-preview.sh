@@ -26,8 +26,10 @@ WORK=$(mktemp -d /tmp/telvano-preview.XXXXXX)
 SIM_PID=""
 TELVANO_PID=""
 finish() {
-  [ -n "$TELVANO_PID" ] && kill -TERM "$TELVANO_PID" 2>/dev/null && wait "$TELVANO_PID" 2>/dev/null
-  [ -n "$SIM_PID" ] && kill -TERM "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
+  for pid in $TELVANO_PID $SIM_PID; do
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$WORK"
 }
 trap finish EXIT
@@ -50,7 +52,11 @@ export TELVANO_REGISTRY=$WORK/install/TELVANO.conf TELVANO_LOCK_DIR=$WORK TELVAN
 EXCH=$WORK/install/ExchData
 "$BIN/src/ui/telvano" "$SOFT_KEY" "$PIN" "$UID_LPFR" 2>"$WORK/telvano.err" &
 TELVANO_PID=$!
-wait_for "$EXCH/SDC_Out/start_info.txt" || { echo "receipt-preview: telvano did not start:" >&2; cat "$WORK/telvano.err" >&2; exit 1; }
+if ! wait_for "$EXCH/SDC_Out/start_info.txt" || ! grep -q "OK," "$EXCH/SDC_Out/start_info.txt"; then
+  echo "receipt-preview: telvano did not start:" >&2
+  cat "$WORK/telvano.err" >&2
+  exit 1
+fi
 
 # The demo invoice with the printer options in its BLOCK_OTHERS, written under a hidden name and renamed.
 # Paid 1000 in cash for 885.48: the receipt shows the change.
