@@ -31,8 +31,8 @@ bool NameBefore(const std::string& left, const std::string& right) {
 
 }  // namespace
 
-FileWindowLogic::FileWindowLogic(const Configuration& configuration, std::string pattern, std::string doneText,
-                                 FileHandler process)
+FileWindowLogic::FileWindowLogic(const Configuration& configuration, std::string pattern,
+                                 std::string doneText, FileHandler process)
     : m_configuration(configuration),
       m_pattern(std::move(pattern)),
       m_doneText(std::move(doneText)),

@@ -41,8 +41,9 @@ bool IsJsonInvoiceName(const std::string& name) {
 }
 
 bool IsRequestId(const std::string& text) {
-  return text.size() == kRequestIdLength &&
-         std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  return text.size() == kRequestIdLength && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
 }
 
 // 32 lower-case hexadecimal digits: a random GUID without its hyphens, within the processor's 32 characters.
@@ -133,7 +134,8 @@ void TFormInvoiceJSON::ProcessJsonInvoice(const std::string& name) {
     } catch (const platform::FileError& readError) {
       // Nothing was sent; the input stays for another try.
       TryWriteResponse(name, readError.what());
-      Log("JSON račun " + name + " nije pročitan / The JSON invoice could not be read: " + OneLine(readError.what()));
+      Log("JSON račun " + name +
+          " nije pročitan / The JSON invoice could not be read: " + OneLine(readError.what()));
       return;
     }
     Send(name, bytes);
@@ -180,13 +182,16 @@ void TFormInvoiceJSON::Send(const std::string& name, const std::string& bytes) {
     case AnswerKind::Unknown:
       break;
   }
-  // The processor may have signed, but its answer is lost or cannot be used: neither is an answer for the POS.
-  std::string why = m_http.ResponseCode < 1
-                        ? m_http.ErrorText
-                        : "Odgovor PFR-a nije upotrebljiv / The processor's answer cannot be used: " +
-                              answer.failureText;
-  Log("Odgovor PFR-a za JSON račun " + name + " nije stigao ili nije čitljiv; pita se PFR / The answer was lost "
-      "or unreadable; the processor is asked for it: " + OneLine(why));
+  // The processor may have signed, but its answer is lost or cannot be used: neither is an answer for the
+  // POS.
+  std::string why =
+      m_http.ResponseCode < 1
+          ? m_http.ErrorText
+          : "Odgovor PFR-a nije upotrebljiv / The processor's answer cannot be used: " + answer.failureText;
+  Log("Odgovor PFR-a za JSON račun " + name +
+      " nije stigao ili nije čitljiv; pita se PFR / The answer was lost "
+      "or unreadable; the processor is asked for it: " +
+      OneLine(why));
   switch (LookUp(name, requestId, kLookupWaits, why)) {
     case Outcome::Done:
       return;
@@ -207,7 +212,8 @@ TFormInvoiceJSON::Outcome TFormInvoiceJSON::LookUp(const std::string& name, cons
   for (const std::chrono::milliseconds wait : waits) {
     if (wait.count() > 0) m_clock.Sleep(wait);
     const InvoiceAnswer lookup = LookUpSignedInvoice(m_http, requestId);
-    if (lookup.kind == AnswerKind::Signed) return DeliverSigned(name, lookup.body) ? Outcome::Done : Outcome::Waiting;
+    if (lookup.kind == AnswerKind::Signed)
+      return DeliverSigned(name, lookup.body) ? Outcome::Done : Outcome::Waiting;
     if (lookup.kind == AnswerKind::NotSigned) return Outcome::NotSigned;
     answered = lookup.processorAnswered;
     if (why.empty()) why = lookup.failureText;
@@ -245,7 +251,8 @@ TFormInvoiceJSON::Outcome TFormInvoiceJSON::ResolveOpen(const std::string& name,
   const std::string requestId = ReadRequestId(name, why);
   if (requestId.empty()) {
     // Without its id the invoice can be neither asked about nor safely sent again: it waits for a person.
-    Log("Zapis JSON računa nije čitljiv / The record of the JSON invoice cannot be read: " + PendingPath(name));
+    Log("Zapis JSON računa nije čitljiv / The record of the JSON invoice cannot be read: " +
+        PendingPath(name));
     return Outcome::Waiting;
   }
   const Outcome outcome = LookUp(name, requestId, waits, why);
@@ -254,7 +261,8 @@ TFormInvoiceJSON::Outcome TFormInvoiceJSON::ResolveOpen(const std::string& name,
       return outcome;
     case Outcome::NotSigned:
       Close(name);
-      Log("JSON račun " + name + " nije potpisan; može se poslati ponovo / The JSON invoice was not signed; it "
+      Log("JSON račun " + name +
+          " nije potpisan; može se poslati ponovo / The JSON invoice was not signed; it "
           "may be sent again");
       if (tellNotSigned) TryWriteResponse(name, kMessageJsonNotSigned);
       return outcome;
@@ -270,7 +278,8 @@ bool TFormInvoiceJSON::DeliverSigned(const std::string& name, const std::string&
   // The processor keeps the signed answer under its id: when the POS's file cannot be written now, the
   // invoice stays open and the answer is asked for again.
   if (!TryWriteResponse(name, body)) {
-    Log("JSON račun " + name + " je potpisan; odgovor će biti upisan kasnije / The JSON invoice is signed; its "
+    Log("JSON račun " + name +
+        " je potpisan; odgovor će biti upisan kasnije / The JSON invoice is signed; its "
         "answer is written once the response file can be written");
     return false;
   }
@@ -316,7 +325,8 @@ void TFormInvoiceJSON::ConsumeInput(const std::string& name) {
     try {
       if (platform::ReadWholeFile(InputPath(name), kMaxInvoiceFileBytes) !=
           platform::ReadWholeFile(ArchivePath(name), kMaxInvoiceFileBytes)) {
-        Log("JSON račun " + name + " je potpisan; drugi fajl istog naziva čeka / The JSON invoice is signed; a "
+        Log("JSON račun " + name +
+            " je potpisan; drugi fajl istog naziva čeka / The JSON invoice is signed; a "
             "different file of that name waits");
         return;
       }
@@ -332,8 +342,8 @@ bool TFormInvoiceJSON::TryWriteResponse(const std::string& name, const std::stri
     platform::WriteFileDurably(ResponsePath(name), text + kCrLf);
     return true;
   } catch (const std::exception& error) {
-    Log("Odgovor za JSON račun " + name + " nije upisan / The response file could not be written: " +
-        OneLine(error.what()));
+    Log("Odgovor za JSON račun " + name +
+        " nije upisan / The response file could not be written: " + OneLine(error.what()));
     return false;
   }
 }
@@ -358,7 +368,8 @@ void TFormInvoiceJSON::Close(const std::string& name) {
 }
 
 bool TFormInvoiceJSON::NamesFit(const std::string& name) const {
-  return ResponseFileName(name).size() + kTemporaryNameExtra <= platform::MaxFileNameLength(m_configuration.OutputDir) &&
+  return ResponseFileName(name).size() + kTemporaryNameExtra <=
+             platform::MaxFileNameLength(m_configuration.OutputDir) &&
          name.size() + std::string(kPendingSuffix).size() + kTemporaryNameExtra <=
              platform::MaxFileNameLength(m_configuration.ArchiveDir);
 }

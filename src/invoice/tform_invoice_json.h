@@ -24,18 +24,20 @@ inline constexpr const char* kInvoiceJsonDoneText =
 inline constexpr const char* kMessageJsonOutcomeUnknown =
     "Ishod računa još nije poznat: PFR nije potvrdio da li je račun potpisan. Ne šaljite račun ponovo! "
     "TELVANO pita PFR kad se prozor JSON računa ponovo otvori i upisuje njegov odgovor u ovaj fajl. / "
-    "The outcome of the invoice is not known yet: the processor has not confirmed whether it signed it. Do not "
+    "The outcome of the invoice is not known yet: the processor has not confirmed whether it signed it. Do "
+    "not "
     "send the invoice again! TELVANO asks the processor whenever the JSON invoice window is opened again and "
     "writes its answer into this file.";
 // The response text once the processor has said that it signed nothing under the request id.
 inline constexpr const char* kMessageJsonNotSigned =
-    "PFR nije potpisao račun; može se poslati ponovo / The processor did not sign the invoice; it may be sent "
+    "PFR nije potpisao račun; može se poslati ponovo / The processor did not sign the invoice; it may be "
+    "sent "
     "again";
 
 // The JSON invoice files of the POS: InputDir/INV_*.json holds a finished request of the processor's invoice
-// call. It is posted unchanged and the processor's answer goes back as OutputDir/<name without .json>_resp.txt
-// (UTF-8 without byte-order mark, CR LF after it): the answer's body, or the transport's error text when no
-// answer came. Nothing is stored in the database and no other result file is written.
+// call. It is posted unchanged and the processor's answer goes back as OutputDir/<name without
+// .json>_resp.txt (UTF-8 without byte-order mark, CR LF after it): the answer's body, or the transport's
+// error text when no answer came. Nothing is stored in the database and no other result file is written.
 //
 // Each invoice is sent with a request id of its own, so that an answer lost on the way (a time-out after
 // sending, a connection cut mid-answer, a 200 that cannot be read) is asked for again (GET
@@ -67,7 +69,9 @@ class TFormInvoiceJSON {
   // The JSON invoice window. FormShow asks about the invoices still open and shows the first waiting
   // INV_*.json that is not open (the caption stays as designed); Panel1Click runs ProcessJsonInvoice on it
   // and shows kInvoiceJsonDoneText. Attach before ShowModal; attaching again is allowed at any time.
-  void AttachView(core::FileWindowView& view, core::MessageService& messages) { m_window.Attach(view, messages); }
+  void AttachView(core::FileWindowView& view, core::MessageService& messages) {
+    m_window.Attach(view, messages);
+  }
   void ShowModal() { m_window.ShowModal(); }
   void FormShow() { m_window.FormShow(); }
   void Panel1Click() { m_window.Panel1Click(); }

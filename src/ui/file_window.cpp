@@ -23,7 +23,8 @@ FileWindow::FileWindow(const core::FileWindowForm& form, QWidget* parent) : QDia
   m_panelFile->setAlignment(Qt::AlignCenter);
   m_panelFile->setMinimumHeight(72);
   m_panelFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_panelFile->setStyleSheet("background-color: white; color: black; border: 1px solid #7a7a7a; padding: 8px;");
+  m_panelFile->setStyleSheet(
+      "background-color: white; color: black; border: 1px solid #7a7a7a; padding: 8px;");
   QFont fileFont = m_panelFile->font();
   fileFont.setPointSize(14);
   fileFont.setBold(true);

@@ -24,11 +24,14 @@ TEST_F(CmdWindowTest, RunsTheFirstCommandFileAndSaysSoOnlyWhenTheResponseIsWritt
   WriteFileBytes(In("INV_NS_1.csv"), "not offered here");
   view.operatorScript = [&view] { view.ClickPanel1(); };
   m_cmd.ShowModal();
-  const std::vector<std::string> events = {"caption:TELVANO r10.0.023 | YJLQTEQR---DEV-LPFR-" + m_simulator->BaseUrl(),
-                                           "panel:cmd_1.csv", "exec", "panel:"};
+  const std::vector<std::string> events = {
+      "caption:TELVANO r10.0.023 | YJLQTEQR---DEV-LPFR-" + m_simulator->BaseUrl(), "panel:cmd_1.csv", "exec",
+      "panel:"};
   EXPECT_EQ(view.events, events);
-  EXPECT_EQ(telvano::testing::ReadFileBytes(Out("cmd_1_resp.txt")), std::string("ACTIVE/AKTIVAN,") + kNow + "\r\n");
-  EXPECT_EQ(info.shown, std::vector<std::string>{"info:CMD je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out"});
+  EXPECT_EQ(telvano::testing::ReadFileBytes(Out("cmd_1_resp.txt")),
+            std::string("ACTIVE/AKTIVAN,") + kNow + "\r\n");
+  EXPECT_EQ(info.shown,
+            std::vector<std::string>{"info:CMD je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out"});
 
   fs::remove_all(m_root.Path() / "SDC_Out");
   m_cmd.ShowModal();

@@ -31,7 +31,8 @@ TEST_F(InvoiceWindowTest, ShowsTheCaptionAndTheFirstInvoiceAndFiscalisesItOnTheC
   m_view.operatorScript = [this] { m_view.ClickPanel1(); };
   m_invoice->ShowModal();
   ASSERT_GE(m_view.events.size(), 2u);
-  EXPECT_EQ(m_view.events[0], "caption:TELVANO r10.0.023 | TESTSERIAL-100200300-PJ1-DEV-LPFR-" + m_sim->BaseUrl());
+  EXPECT_EQ(m_view.events[0],
+            "caption:TELVANO r10.0.023 | TESTSERIAL-100200300-PJ1-DEV-LPFR-" + m_sim->BaseUrl());
   EXPECT_EQ(m_view.events[1], "panel:INV_NS_1.csv");
   EXPECT_TRUE(Exists(Output("INV_NS_1_basic.csv")));
   EXPECT_FALSE(Exists(Output("INV_NS_2_basic.csv")));

@@ -20,9 +20,11 @@ constexpr const char* kName = "INV_NS_7.json";
 constexpr const char* kPending = "INV_NS_7.json.pending";
 
 std::string Request(const std::string& total = "10.00") {
-  return "{\"dateAndTimeOfIssue\":\"2024-03-01T08:15:02.000+01:00\",\"cashier\":\"Pera\",\"invoiceType\":\"Normal\","
+  return "{\"dateAndTimeOfIssue\":\"2024-03-01T08:15:02.000+01:00\",\"cashier\":\"Pera\",\"invoiceType\":"
+         "\"Normal\","
          "\"transactionType\":\"Sale\",\"payment\":[{\"amount\":10.00,\"paymentType\":\"Cash\"}],"
-         "\"items\":[{\"name\":\"Kafa\",\"quantity\":1,\"unitPrice\":10.00,\"labels\":[\"Ђ\"],\"totalAmount\":" +
+         "\"items\":[{\"name\":\"Kafa\",\"quantity\":1,\"unitPrice\":10.00,\"labels\":[\"Ђ\"],"
+         "\"totalAmount\":" +
          total + "}]}";
 }
 
@@ -37,16 +39,24 @@ class JsonInvoiceTest : public InvoiceRoadTest {
     DropFile(kName, content);
     m_json.ProcessJsonInvoice(kName);
   }
-  std::string Response() const { return Exists(Output("INV_NS_7_resp.txt")) ? ReadOutput("INV_NS_7_resp.txt") : ""; }
-  std::string LastRequestId() const { return InvoiceRequests().back().Header("RequestId").value_or("<none>"); }
-  std::string AnswerFor(const std::string& id) const { return m_sim->AnswerFor(id).value_or("<none>") + "\r\n"; }
+  std::string Response() const {
+    return Exists(Output("INV_NS_7_resp.txt")) ? ReadOutput("INV_NS_7_resp.txt") : "";
+  }
+  std::string LastRequestId() const {
+    return InvoiceRequests().back().Header("RequestId").value_or("<none>");
+  }
+  std::string AnswerFor(const std::string& id) const {
+    return m_sim->AnswerFor(id).value_or("<none>") + "\r\n";
+  }
   std::size_t Posts() const { return InvoiceRequests().size(); }
   std::size_t Lookups() const {
     std::size_t count = 0;
     for (const auto& request : m_sim->Requests()) count += request.path.rfind("/api/v3/invoices/", 0) == 0;
     return count;
   }
-  bool NothingLeft() const { return !Exists(Input(kName)) && !Exists(Archive(kName)) && !Exists(Archive(kPending)); }
+  bool NothingLeft() const {
+    return !Exists(Input(kName)) && !Exists(Archive(kName)) && !Exists(Archive(kPending));
+  }
 
   TFormInvoiceJSON m_json;
   ::telvano::testing::RecordingFileView m_view;
@@ -58,8 +68,8 @@ struct Answer {
   std::optional<pfrsim::Fault> fault;
   bool unreachable;
   std::string request;
-  bool signedAnswer;       // the response is the answer signed under the request id
-  std::string contains;    // otherwise the response holds this
+  bool signedAnswer;     // the response is the answer signed under the request id
+  std::string contains;  // otherwise the response holds this
   std::size_t lookups;
 };
 
@@ -99,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"Refused", {}, false, Request("11.00"), false, "{\"message\":\"Bad Request\"", 0},
         Answer{"Unreachable", {}, true, Request(), false, "127.0.0.1", 0},
         // Slower than the read time-out: the transport gives up some 6 s after the request went out.
-        Answer{"SignedSlowerThanTheReadTimeOut", pfrsim::Fault::SignedThenDelayed(10000), false, Request(), true, "", 1},
+        Answer{"SignedSlowerThanTheReadTimeOut", pfrsim::Fault::SignedThenDelayed(10000), false, Request(),
+               true, "", 1},
         Answer{"SignedDroppedMidAnswer", pfrsim::Fault::SignedThenDropped(), false, Request(), true, "", 1},
         Answer{"SignedCutShort", pfrsim::Fault::SignedThenTruncated(), false, Request(), true, "", 1},
         Answer{"DroppedUnsigned", pfrsim::Fault::Dropped(), false, Request(), false, "Empty reply", 1}),
@@ -143,7 +154,8 @@ TEST_F(JsonInvoiceTest, WhenTheProcessorFindsNothingTheWaitingInputGoesOutAsANew
   EXPECT_EQ(Response(), AnswerFor(LastRequestId()));
   EXPECT_EQ(m_sim->TotalCounter(), 1u);
   EXPECT_TRUE(NothingLeft());
-  for (const std::string& event : m_view.events) EXPECT_NE(event.rfind("caption:", 0), 0u);  // "FormInvoiceJSON"
+  for (const std::string& event : m_view.events)
+    EXPECT_NE(event.rfind("caption:", 0), 0u);  // "FormInvoiceJSON"
   EXPECT_EQ(m_info.shown, std::vector<std::string>{"info:Invoice JSON je obrađen!\n\nOdgovor je u "
                                                    "\\TELVANO\\ExchData\\SDC_Out"});
 }
@@ -174,9 +186,10 @@ TEST_F(JsonInvoiceTest, WhatARunLeftOpenOrCouldNotWriteIsFinishedWhenTheWindowOp
 TEST_F(JsonInvoiceTest, WhatCannotBeSentIsSetAsideWithTheReason) {
   ASSERT_EQ(::mkfifo(Input("INV_NS_fifo.json").c_str(), 0600), 0);
   WriteFileBytes(Input("INV_NS_big.json"), std::string(kMaxInvoiceFileBytes + 1, ' '));
-  for (const auto& [name, response] : {std::pair<std::string, std::string>{"INV_NS_fifo.json",
-                                           "Nije običan fajl / Not a regular file: INV_NS_fifo.json\r\n"},
-                                       {"INV_NS_big.json", std::string(kMessageFileTooLarge) + "\r\n"}}) {
+  for (const auto& [name, response] :
+       {std::pair<std::string, std::string>{"INV_NS_fifo.json",
+                                            "Nije običan fajl / Not a regular file: INV_NS_fifo.json\r\n"},
+        {"INV_NS_big.json", std::string(kMessageFileTooLarge) + "\r\n"}}) {
     m_json.ProcessJsonInvoice(name);
     EXPECT_EQ(ReadOutput(TFormInvoiceJSON::ResponseFileName(name)), response);
     EXPECT_TRUE(fs::exists(fs::symlink_status(Archive(name))));

@@ -64,12 +64,18 @@ TEST_P(PickTest, OffersTheFirstWaitingFileByName) {
 INSTANTIATE_TEST_SUITE_P(
     Folders, PickTest,
     ::testing::Values(PickCase{"Empty", {}, {}, ""},
-                      PickCase{"LettersWithoutRegardToCase", {"INV_NS_b.csv", "inv_ns_A.CSV", "INV_NS_c.csv"}, {},
+                      PickCase{"LettersWithoutRegardToCase",
+                               {"INV_NS_b.csv", "inv_ns_A.CSV", "INV_NS_c.csv"},
+                               {},
                                "inv_ns_A.CSV"},
-                      PickCase{"OnlyThePattern", {"INV_NS_1.txt", "CMD_1.csv", "XINV_NS_1.csv", "INV_NS_9.csv"}, {},
+                      PickCase{"OnlyThePattern",
+                               {"INV_NS_1.txt", "CMD_1.csv", "XINV_NS_1.csv", "INV_NS_9.csv"},
+                               {},
                                "INV_NS_9.csv"},
                       PickCase{"DigitsBeforeLetters", {"INV_NS_a.csv", "INV_NS_1.csv"}, {}, "INV_NS_1.csv"},
-                      PickCase{"HeldFilesAreNotOffered", {"INV_NS_1.csv", "INV_NS_2.csv"}, {"INV_NS_1.csv"},
+                      PickCase{"HeldFilesAreNotOffered",
+                               {"INV_NS_1.csv", "INV_NS_2.csv"},
+                               {"INV_NS_1.csv"},
                                "INV_NS_2.csv"}),
     [](const auto& info) { return std::string(info.param.name); });
 
