@@ -13,17 +13,17 @@ enum class CertificateComponent : std::size_t {
   EditOID3586,  // the TIN
   EditCN,
   EditO,
-  LEOU,       // "Poslovni prostor"
+  LEOU,  // "Poslovni prostor"
   EditST,
   EditL,
   EditStreet,
-  LEOID3587,  // "HTTP server url ( http://localhost:port )"
-  LESDCMrc,   // "Oznaka PFR"
-  LEDeveloperTin,  // "ESIR developer (PIB)"
-  LEPfx,           // "File sertifikat ( .p12, .pfx )"
-  LEPassword,      // "lozinka"
+  LEOID3587,               // "HTTP server url ( http://localhost:port )"
+  LESDCMrc,                // "Oznaka PFR"
+  LEDeveloperTin,          // "ESIR developer (PIB)"
+  LEPfx,                   // "File sertifikat ( .p12, .pfx )"
+  LEPassword,              // "lozinka"
   PanelImportCertificate,  // "Sačuvaj"
-  EditCursorPlace,  // takes the focus when nothing may be typed
+  EditCursorPlace,         // takes the focus when nothing may be typed
 };
 inline constexpr std::size_t kCertificateComponentCount =
     static_cast<std::size_t>(CertificateComponent::EditCursorPlace) + 1;
@@ -31,9 +31,9 @@ inline constexpr std::size_t kCertificateComponentCount =
 // The component's object name ("EditNotAfter", "LEOID3587", …).
 const char* ComponentName(CertificateComponent component);
 
-// The working-certificate window as TFormCertificate drives it. The Qt window forwards the operator's edits of
-// LEOID3587, LEDeveloperTin and LEPassword to the module's *Change handlers, a click on PanelImportCertificate
-// to PanelImportCertificateClick and key presses to FormKeyPress.
+// The working-certificate window as TFormCertificate drives it. The Qt window forwards the operator's edits
+// of LEOID3587, LEDeveloperTin and LEPassword to the module's *Change handlers, a click on
+// PanelImportCertificate to PanelImportCertificateClick and key presses to FormKeyPress.
 class CertificateView {
  public:
   virtual ~CertificateView() = default;

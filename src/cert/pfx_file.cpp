@@ -28,7 +28,7 @@ struct Deleter {
   void operator()(T* object) const { Free(object); }
 };
 void FreeBio(BIO* bio) { BIO_free(bio); }
-void FreeCaStack(STACK_OF(X509)* stack) { sk_X509_pop_free(stack, X509_free); }
+void FreeCaStack(STACK_OF(X509) * stack) { sk_X509_pop_free(stack, X509_free); }
 using BioPtr = std::unique_ptr<BIO, Deleter<BIO, FreeBio>>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, Deleter<PKCS12, PKCS12_free>>;
 using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
@@ -118,9 +118,7 @@ std::string KeyPem(EVP_PKEY* key) {
 }
 
 // True when `password` (nullptr: none) opens the file's integrity check.
-bool MacOpens(PKCS12* pkcs12, const char* password) {
-  return PKCS12_verify_mac(pkcs12, password, -1) == 1;
-}
+bool MacOpens(PKCS12* pkcs12, const char* password) { return PKCS12_verify_mac(pkcs12, password, -1) == 1; }
 
 }  // namespace
 
@@ -167,8 +165,8 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
   const CaStackPtr ca(rawCa);
   if (parsed != 1) {
     const std::string reason = TakeOpenSslError();
-    throw PfxError("Fajl sertifikata ne može da se otvori / The certificate file cannot be opened: " + fileName +
-                   (reason.empty() ? "" : " (" + reason + ")"));
+    throw PfxError("Fajl sertifikata ne može da se otvori / The certificate file cannot be opened: " +
+                   fileName + (reason.empty() ? "" : " (" + reason + ")"));
   }
   if (!key) {
     throw PfxError("Fajl sertifikata nema privatni ključ / The certificate file holds no private key: " +
@@ -176,8 +174,10 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
   }
   if (!certificate || X509_check_private_key(certificate.get(), key.get()) != 1) {
     TakeOpenSslError();
-    throw PfxError("Fajl sertifikata nema sertifikat tog ključa / The certificate file holds no certificate "
-                   "for its key: " + fileName);
+    throw PfxError(
+        "Fajl sertifikata nema sertifikat tog ključa / The certificate file holds no certificate "
+        "for its key: " +
+        fileName);
   }
 
   PfxContents contents;
@@ -202,8 +202,8 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
   OPENSSL_cleanse(bytes.data(), bytes.size());
   if (contents.serial.empty() || contents.certificatePem.empty() || contents.keyPem.empty()) {
     const std::string reason = TakeOpenSslError();
-    throw PfxError("Fajl sertifikata ne može da se otvori / The certificate file cannot be opened: " + fileName +
-                   (reason.empty() ? "" : " (" + reason + ")"));
+    throw PfxError("Fajl sertifikata ne može da se otvori / The certificate file cannot be opened: " +
+                   fileName + (reason.empty() ? "" : " (" + reason + ")"));
   }
   ERR_clear_error();
   return contents;

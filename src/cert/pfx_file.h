@@ -33,14 +33,15 @@ struct PfxContents {
   std::string keyPem;          // its private key, PKCS#8 PEM without a pass phrase
 };
 
-// Opens the PKCS#12 file at `path` with `password` through OpenSSL 3 with its "legacy" and "default" providers,
-// so files of older issuers (RC2-40, 3DES, SHA-1 MAC) open as well as AES/PBKDF2 ones. `tinOid` and `urlOid` are
-// dotted OIDs of the subject attributes that carry the TIN and the processor's address (an attribute that is
-// missing reads as empty text). Raises PfxError.
+// Opens the PKCS#12 file at `path` with `password` through OpenSSL 3 with its "legacy" and "default"
+// providers, so files of older issuers (RC2-40, 3DES, SHA-1 MAC) open as well as AES/PBKDF2 ones. `tinOid`
+// and `urlOid` are dotted OIDs of the subject attributes that carry the TIN and the processor's address (an
+// attribute that is missing reads as empty text). Raises PfxError.
 PfxContents ReadPfxFile(const std::string& path, const std::string& password, const std::string& tinOid,
                         const std::string& urlOid);
 
-// Overwrites a secret's characters (a password, a key) so they do not linger in freed memory, then empties it.
+// Overwrites a secret's characters (a password, a key) so they do not linger in freed memory, then empties
+// it.
 void WipeSecret(std::string& secret);
 
 }  // namespace telvano::cert

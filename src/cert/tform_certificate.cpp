@@ -24,9 +24,14 @@ namespace {
 using Component = CertificateComponent;
 
 constexpr const char* kComponentNames[kCertificateComponentCount] = {
-    "EditNotAfter", "EditSerialNumber", "EditC",     "EditOID3586",    "EditCN", "EditO",
-    "LEOU",         "EditST",           "EditL",     "EditStreet",     "LEOID3587",
-    "LESDCMrc",     "LEDeveloperTin",   "LEPfx",     "LEPassword",     "PanelImportCertificate",
+    "EditNotAfter",   "EditSerialNumber",
+    "EditC",          "EditOID3586",
+    "EditCN",         "EditO",
+    "LEOU",           "EditST",
+    "EditL",          "EditStreet",
+    "LEOID3587",      "LESDCMrc",
+    "LEDeveloperTin", "LEPfx",
+    "LEPassword",     "PanelImportCertificate",
     "EditCursorPlace"};
 
 // The components that show the working certificate's row.
@@ -35,9 +40,9 @@ constexpr Component kDetails[] = {Component::EditNotAfter, Component::EditSerial
                                   Component::LEOU,         Component::EditST,           Component::EditL,
                                   Component::EditStreet};
 // The details taken from the certificate's subject: shown only for a working certificate.
-constexpr Component kSubjectDetails[] = {Component::EditC,  Component::EditOID3586, Component::EditCN,
-                                         Component::EditO,  Component::LEOU,        Component::EditST,
-                                         Component::EditL,  Component::EditStreet};
+constexpr Component kSubjectDetails[] = {Component::EditC, Component::EditOID3586, Component::EditCN,
+                                         Component::EditO, Component::LEOU,        Component::EditST,
+                                         Component::EditL, Component::EditStreet};
 
 // A key file whose durable write was interrupted is left under this hidden temporary name.
 bool IsInterruptedCertificateWrite(const std::string& name) {
@@ -72,15 +77,16 @@ const char* ComponentName(CertificateComponent component) {
 
 std::string NormalizeProcessorUrl(const std::string& text) {
   std::string url = text;
-  if (url.size() >= 4 && platform::ToUpperUnicode(url.substr(url.size() - 4)) == "/API") url.erase(url.size() - 4);
+  if (url.size() >= 4 && platform::ToUpperUnicode(url.substr(url.size() - 4)) == "/API")
+    url.erase(url.size() - 4);
   if (!url.empty() && url.back() == '/') url.pop_back();
   return url;
 }
 
 TFormCertificate::TFormCertificate(const core::Configuration& configuration, core::WorkingState& workingState,
-                                   const std::unique_ptr<db::Database>& connection, sdc::TFormHTTP& http, sdc::TFormCommon& common,
-                                   core::WorkingCertificate& workingCertificate, core::MessageService& messages,
-                                   CertificateServices services)
+                                   const std::unique_ptr<db::Database>& connection, sdc::TFormHTTP& http,
+                                   sdc::TFormCommon& common, core::WorkingCertificate& workingCertificate,
+                                   core::MessageService& messages, CertificateServices services)
     : m_configuration(configuration),
       m_workingState(workingState),
       m_connection(connection),
@@ -140,9 +146,15 @@ void TFormCertificate::FormShow() {
   }
   if (View() == nullptr) return;
   switch (mode) {
-    case CertificateMode::Show: View()->SetFocus(Component::EditCursorPlace); break;
-    case CertificateMode::NewLpfr: View()->SetFocus(Component::LEOID3587); break;
-    case CertificateMode::NewVpfr: View()->SetFocus(Component::LEPassword); break;
+    case CertificateMode::Show:
+      View()->SetFocus(Component::EditCursorPlace);
+      break;
+    case CertificateMode::NewLpfr:
+      View()->SetFocus(Component::LEOID3587);
+      break;
+    case CertificateMode::NewVpfr:
+      View()->SetFocus(Component::LEPassword);
+      break;
   }
 }
 
@@ -253,7 +265,8 @@ void TFormCertificate::Refresh() {
 }
 
 void TFormCertificate::PanelImportCertificateClick() {
-  if (Mode() == CertificateMode::Show) return;  // a shown certificate is neither replaced nor registered again
+  if (Mode() == CertificateMode::Show)
+    return;  // a shown certificate is neither replaced nor registered again
   if (m_workingState.WorkIsLpfr) {
     RegisterLocalProcessor();
   } else {
@@ -299,13 +312,16 @@ bool TFormCertificate::RegisterLocalProcessor() {
       // The table has no unique key: a second row of one serial is refused here, as a unique key would.
       if (SerialIsStored(serial)) throw db::DbError("a certificate with the serial " + serial + " exists");
       Connection().Execute(
-          "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, sub_o, "
-          "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, env_name ) values( ?,null,null,'Y','Y',?,"
+          "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, "
+          "sub_o, "
+          "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, env_name ) values( "
+          "?,null,null,'Y','Y',?,"
           "'RS',null,?,?,?,null,?,null,null,?,? )",
           {db::SqlValue(serial), db::SqlValue((*response)["tin"].AsString()),
            db::SqlValue((*response)["business_name"].AsString()),
-           db::SqlValue((*response)["location_name"].AsString()), db::SqlValue((*response)["district"].AsString()),
-           db::SqlValue((*response)["address"].AsString()), db::SqlValue(url), db::SqlValue(envName)});
+           db::SqlValue((*response)["location_name"].AsString()),
+           db::SqlValue((*response)["district"].AsString()), db::SqlValue((*response)["address"].AsString()),
+           db::SqlValue(url), db::SqlValue(envName)});
     } catch (const db::DbError& error) {
       throw StepFailure(kInsertFailedText + std::string(error.what()));
     }
@@ -340,7 +356,7 @@ void TFormCertificate::WriteCertificateFiles(const std::string& serial, const st
 }
 
 bool TFormCertificate::ImportPfxCertificate() {
-  const std::string path = !m_pfxPath.empty()        ? m_pfxPath
+  const std::string path = !m_pfxPath.empty()       ? m_pfxPath
                            : !m_pfxFileName.empty() ? m_configuration.CertificateDir + "/" + m_pfxFileName
                                                     : std::string();
   if (path.empty()) {
@@ -351,12 +367,14 @@ bool TFormCertificate::ImportPfxCertificate() {
   std::optional<PfxContents> pfx;
   std::string url;
   try {
-    pfx = ReadPfxFile(path, Text(Component::LEPassword), m_configuration.CertTinOid, m_configuration.CertUrlOid);
+    pfx = ReadPfxFile(path, Text(Component::LEPassword), m_configuration.CertTinOid,
+                      m_configuration.CertUrlOid);
     ForgetPassword();
     url = NormalizeProcessorUrl(m_urlOverride.empty() ? pfx->subUrl : m_urlOverride);
     if (url.empty()) {
       throw StepFailure("Sertifikat ne sadrži adresu VPFR-a (" + m_configuration.CertUrlOid +
-                        ") / The certificate carries no processor address (" + m_configuration.CertUrlOid + ")");
+                        ") / The certificate carries no processor address (" + m_configuration.CertUrlOid +
+                        ")");
     }
     if (SerialIsStored(pfx->serial)) {
       throw StepFailure("Sertifikat " + pfx->serial + " je već u bazi / The certificate " + pfx->serial +
@@ -383,14 +401,16 @@ bool TFormCertificate::ImportPfxCertificate() {
     const std::string envName = m_common.GetEnvironmentName();
     try {
       Connection().Execute(
-          "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, sub_o, "
+          "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, "
+          "sub_o, "
           "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, pfx_cert, pfx_key, env_name ) values( "
           "?,?,?,'Y','N',?,?,?,?,?,?,?,?,?,?,?,?,?,? )",
           {db::SqlValue(pfx->serial), db::SqlValue(pfx->notBefore), db::SqlValue(pfx->notAfter),
-           db::SqlValue(pfx->subTin), db::SqlValue(pfx->subC), db::SqlValue(pfx->subCn), db::SqlValue(pfx->subO),
-           db::SqlValue(pfx->subOu), db::SqlValue(pfx->subSt), db::SqlValue(pfx->subL),
-           db::SqlValue(pfx->subStreet), db::SqlValue(pfx->issCn), db::SqlValue(pfx->issO), db::SqlValue(url),
-           db::SqlValue(pfx->certificatePem), db::SqlValue(pfx->keyPem), db::SqlValue(envName)});
+           db::SqlValue(pfx->subTin), db::SqlValue(pfx->subC), db::SqlValue(pfx->subCn),
+           db::SqlValue(pfx->subO), db::SqlValue(pfx->subOu), db::SqlValue(pfx->subSt),
+           db::SqlValue(pfx->subL), db::SqlValue(pfx->subStreet), db::SqlValue(pfx->issCn),
+           db::SqlValue(pfx->issO), db::SqlValue(url), db::SqlValue(pfx->certificatePem),
+           db::SqlValue(pfx->keyPem), db::SqlValue(envName)});
     } catch (const db::DbError& error) {
       throw StepFailure(kInsertFailedText + std::string(error.what()));
     }
@@ -424,9 +444,9 @@ bool TFormCertificate::ImportPfxCertificate() {
 
 void TFormCertificate::ExportCertificateList() {
   std::string text = "\xEF\xBB\xBF";
-  for (const db::Row& row : Connection().Query(
-           "select serial, sub_tin, sub_ou, env_name, ind_lpfr, not_after, sub_o, sub_st, sub_street, srv_url "
-           "from cert_se order by sub_tin,sub_ou,ind_lpfr")) {
+  for (const db::Row& row : Connection().Query("select serial, sub_tin, sub_ou, env_name, ind_lpfr, "
+                                               "not_after, sub_o, sub_st, sub_street, srv_url "
+                                               "from cert_se order by sub_tin,sub_ou,ind_lpfr")) {
     const std::string fields[] = {row["serial"].AsString(),
                                   row["sub_tin"].AsString(),
                                   row["sub_ou"].AsString(),

@@ -62,9 +62,9 @@ class TFormCertificate {
   // `connection` is the program's connection slot: it may be empty until the start-up has opened it (the
   // procedures then raise db::DbError).
   TFormCertificate(const core::Configuration& configuration, core::WorkingState& workingState,
-                   const std::unique_ptr<db::Database>& connection, sdc::TFormHTTP& http, sdc::TFormCommon& common,
-                   core::WorkingCertificate& workingCertificate, core::MessageService& messages,
-                   CertificateServices services);
+                   const std::unique_ptr<db::Database>& connection, sdc::TFormHTTP& http,
+                   sdc::TFormCommon& common, core::WorkingCertificate& workingCertificate,
+                   core::MessageService& messages, CertificateServices services);
 
   void AttachView(CertificateView& view) { m_view = &view; }
 

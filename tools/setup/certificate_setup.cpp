@@ -43,8 +43,9 @@ class CertificateSession {
         m_printer(m_configuration, [this](const std::string& why) { Log(why); }),
         m_invoice(m_configuration, *m_connection, m_http, m_clock, m_printer),
         m_taxGroups(m_state, m_http, *m_connection, m_clock),
-        m_execScript(m_configuration, m_state, m_connection, m_messages, m_clock,
-                     [this](const std::string& text) { Log(text); }, platform::IsStillBeingWritten),
+        m_execScript(
+            m_configuration, m_state, m_connection, m_messages, m_clock,
+            [this](const std::string& text) { Log(text); }, platform::IsStillBeingWritten),
         m_form(m_configuration, m_state, m_connection, m_http, m_common, m_workingCertificate, m_messages,
                Services()) {
     db::CheckAndUpgradeSchema(*m_connection);
@@ -76,7 +77,9 @@ class CertificateSession {
                                  [this](const std::string& name) { m_invoice.ProcessCsvInvoice(name); });
     };
     // As in the original, a backup that fails (it says so itself) does not stop the procedure.
-    services.backupDatabase = [this](const std::string& suffix) { m_execScript.BackupDatabase(suffix, false); };
+    services.backupDatabase = [this](const std::string& suffix) {
+      m_execScript.BackupDatabase(suffix, false);
+    };
     return services;
   }
 
@@ -126,9 +129,9 @@ bool CheckCertificateOptions(const SetupOptions& options, std::string& error) {
     error = "--import-pfx needs --pac PAC (and --pfx-password PASS)";
   } else if (lpfr && (options.pin.empty() || options.developerTin.empty())) {
     error = "--register-lpfr needs --pin PIN and --developer-tin TIN";
-  } else if ((pfx || lpfr) && (options.force || options.system || options.loginSecret || options.softSecret ||
-                               !options.lpfrUrl.empty() || !options.programs.empty() ||
-                               !options.dbServer.empty())) {
+  } else if ((pfx || lpfr) &&
+             (options.force || options.system || options.loginSecret || options.softSecret ||
+              !options.lpfrUrl.empty() || !options.programs.empty() || !options.dbServer.empty())) {
     error = "--import-pfx and --register-lpfr work on an existing installation, without other options";
   } else {
     return true;
@@ -140,7 +143,8 @@ int RunCertificateSetup(const SetupOptions& options, const std::string& configFi
                         std::ostream& err) {
   std::error_code missing;
   if (!std::filesystem::is_regular_file(configFile, missing)) {
-    err << "telvano-setup: no installation: " << configFile << " does not exist (create the installation first)\n";
+    err << "telvano-setup: no installation: " << configFile
+        << " does not exist (create the installation first)\n";
     return 1;
   }
   try {

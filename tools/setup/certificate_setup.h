@@ -7,7 +7,8 @@
 
 namespace telvano::setup {
 
-// Checks the certificate options: --import-pfx needs --pfx-password and --pac, --register-lpfr needs --pin and
+// Checks the certificate options: --import-pfx needs --pfx-password and --pac, --register-lpfr needs --pin
+// and
 // --developer-tin, the two exclude each other and every option of a new installation. False with `error` set.
 bool CheckCertificateOptions(const SetupOptions& options, std::string& error);
 

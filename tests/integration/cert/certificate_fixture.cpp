@@ -17,12 +17,14 @@ CertificateServices Services(CertificateFixture& fixture) {
   services.loadTaxGroups = [&fixture] { fixture.m_taxGroups->LoadTaxGroups(); };
   services.createTestInvoice = [&fixture] {
     fixture.m_taxGroups->LoadCurrentTaxLabels();
-    invoice::CreateTestInvoice(fixture.m_configuration, fixture.m_clock, fixture.m_taxGroups->CurrentTaxLabels(),
-                               [&fixture](const std::string& name) { fixture.m_invoice->ProcessCsvInvoice(name); });
+    invoice::CreateTestInvoice(
+        fixture.m_configuration, fixture.m_clock, fixture.m_taxGroups->CurrentTaxLabels(),
+        [&fixture](const std::string& name) { fixture.m_invoice->ProcessCsvInvoice(name); });
   };
   services.backupDatabase = [&fixture](const std::string& suffix) {
     bool keyFile = false;
-    for (const std::string& name : fixture.CertificateFiles()) keyFile = keyFile || name.ends_with("_key.pem");
+    for (const std::string& name : fixture.CertificateFiles())
+      keyFile = keyFile || name.ends_with("_key.pem");
     fixture.m_backups.push_back(suffix + (keyFile ? " after a key file" : ""));
     if (fixture.m_backupFails) throw std::runtime_error("BACKUP nije sačuvan!");
   };
@@ -46,7 +48,8 @@ CertificateFixture::CertificateFixture()
   m_configuration.ArchiveDir = m_root / "Archive";
   m_configuration.LogsDir = m_root / "Logs";
   m_configuration.RunTimeDir = m_root / "RunTime";
-  m_invoice = std::make_unique<invoice::TFormInvoice>(m_configuration, *m_connection, m_http, m_clock, m_printer);
+  m_invoice =
+      std::make_unique<invoice::TFormInvoice>(m_configuration, *m_connection, m_http, m_clock, m_printer);
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_state, m_http, *m_connection, m_clock);
   m_form.AttachView(m_view);
 }

@@ -33,7 +33,7 @@ class RecordingMessages final : public core::MessageService {
   std::vector<std::string> calls;
 };
 
-// Records what the module tells its window.
+// Notes the caption and focus the module gives its window (texts and states it keeps itself).
 class RecordingView final : public CertificateView {
  public:
   void SetCaption(const std::string& text) override { caption = text; }
@@ -41,12 +41,11 @@ class RecordingView final : public CertificateView {
   void SetVisible(CertificateComponent, bool) override {}
   void SetReadOnly(CertificateComponent, bool) override {}
   void SetFocus(CertificateComponent component) override { focus = ComponentName(component); }
-  void ExecModal() override { events.push_back("modal"); }
-  void CloseForm() override { events.push_back("close"); }
+  void ExecModal() override {}
+  void CloseForm() override {}
 
   std::string caption;
   std::string focus;
-  std::vector<std::string> events;
 };
 
 // TFormCertificate wired as the program wires it: an installation's folders in a temporary folder, a real

@@ -15,9 +15,12 @@ using C = CertificateComponent;
 
 TEST(NormalizeProcessorUrl, DropsAFinalApiAndThenAFinalSlash) {
   const std::pair<const char*, const char*> cases[] = {
-      {"http://h:8888/API", "http://h:8888"},  {"http://h:8888/Api", "http://h:8888"},
-      {"http://h:8888/", "http://h:8888"},     {"http://h:8888/api/", "http://h:8888/api"},
-      {"http://h:8888/apis", "http://h:8888/apis"}, {"http://h:8888", "http://h:8888"},
+      {"http://h:8888/API", "http://h:8888"},
+      {"http://h:8888/Api", "http://h:8888"},
+      {"http://h:8888/", "http://h:8888"},
+      {"http://h:8888/api/", "http://h:8888/api"},
+      {"http://h:8888/apis", "http://h:8888/apis"},
+      {"http://h:8888", "http://h:8888"},
       {"/api", ""},
   };
   for (const auto& [typed, stored] : cases) EXPECT_EQ(NormalizeProcessorUrl(typed), stored) << typed;
@@ -43,11 +46,12 @@ class LpfrRegistrationTest : public CertificateFixture, public ::testing::Test {
 TEST_F(LpfrRegistrationTest, TheTestInvoiceGivesTheRowThatBecomesTheWorkingCertificate) {
   Register(m_simulator->BaseUrl() + "/API", "123456789");
   EXPECT_EQ(m_messages.Last(), "info:Sertifikat obrađen!");
-  EXPECT_EQ(CertificateRows("serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, sub_o, "
-                            "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, env_name, pfx_cert"),
-            std::vector<std::string>{"YJLQTEQR|||Y|Y|RS111911206|RS||ТЕСТ ПРОДАВНИЦА|ТЕСТ ПРОДАВНИЦА|Београд||"
-                                     "ХЕРОЈА МИЛАНА ТЕПИЋА 13|||" +
-                                     m_simulator->BaseUrl() + "|СУФ Развој|"});
+  EXPECT_EQ(
+      CertificateRows("serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, sub_o, "
+                      "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, env_name, pfx_cert"),
+      std::vector<std::string>{"YJLQTEQR|||Y|Y|RS111911206|RS||ТЕСТ ПРОДАВНИЦА|ТЕСТ ПРОДАВНИЦА|Београд||"
+                               "ХЕРОЈА МИЛАНА ТЕПИЋА 13|||" +
+                               m_simulator->BaseUrl() + "|СУФ Развој|"});
   EXPECT_EQ(m_state.WorkSerial, "YJLQTEQR");
   EXPECT_EQ(m_state.WorkUrl, m_simulator->BaseUrl());
   EXPECT_EQ(m_state.WorkPin, "1234");
@@ -87,8 +91,13 @@ TEST_F(LpfrRegistrationTest, EveryFailureLeavesNoCertificate) {
       {"no address", "", "123456789", "1234", {}, "Niste uneli putanju do lokalnog procesora!", false},
       {"no developer", "SIM", "", "1234", {}, "Niste uneli PIB developera!", false},
       {"wrong PIN", "SIM", "123456789", "9999", {}, std::string(kCertificateFailedText) + "2100", true},
-      {"unreachable", "http://127.0.0.1:1", "123456789", "1234", {},
-       std::string(kCertificateFailedText) + "Connection error / Greška pri povezivanju\n\n", true},
+      {"unreachable",
+       "http://127.0.0.1:1",
+       "123456789",
+       "1234",
+       {},
+       std::string(kCertificateFailedText) + "Connection error / Greška pri povezivanju\n\n",
+       true},
       {"no card", "SIM", "123456789", "1234", pfrsim::Fault::Status(std::vector<std::string>{"1300"}),
        std::string(kCertificateFailedText) + "1300", true},
   };

@@ -80,10 +80,12 @@ TEST_F(CertificateWindowTest, ANewLpfrTakesTheAddressAndTheDeveloperTin) {
 TEST_F(CertificateWindowTest, AWorkingCertificateIsShownReadOnlyWithoutASaveButton) {
   m_connection->Execute(
       "insert into cert_se (serial, not_after, ind_act, ind_lpfr, sub_tin, sub_o, sub_ou, srv_url) values "
-      "('AB12CD34', 'Dec 31 23:59:59 2030 GMT', 'Y', 'N', '100200300', 'Firma', 'PJ 0001', 'https://v.test')");
+      "('AB12CD34', 'Dec 31 23:59:59 2030 GMT', 'Y', 'N', '100200300', 'Firma', 'PJ 0001', "
+      "'https://v.test')");
   ASSERT_TRUE(m_workingCertificate.LoadWorkingCertificate("AB12CD34"));
   ShowWith([this] {
-    EXPECT_EQ(m_window.windowTitle().toStdString(), core::WindowCaption(m_state, m_configuration.ProgramVersion));
+    EXPECT_EQ(m_window.windowTitle().toStdString(),
+              core::WindowCaption(m_state, m_configuration.ProgramVersion));
     EXPECT_EQ(Edit("EditSerialNumber")->text(), "AB12CD34");
     EXPECT_EQ(Edit("EditNotAfter")->text(), "2030-12-31");
     EXPECT_EQ(Edit("EditOID3586")->text(), "100200300");
