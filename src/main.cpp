@@ -26,6 +26,8 @@
 #include "platform/clock.h"
 #include "platform/file_probe.h"
 #include "platform/single_instance_lock.h"
+#include "ui/change_password_window.h"
+#include "ui/exec_script_window.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
 #include "ui/yellow_msg_window.h"
@@ -119,6 +121,10 @@ int main(int argc, char** argv) {
                                          telvano::platform::IsStillBeingWritten);
     telvano::ui::LoginWindow loginWindow(program.Login());
     program.Login().AttachView(loginWindow);
+    telvano::ui::ExecScriptWindow execScriptWindow(program.ExecScript());
+    program.ExecScript().AttachView(execScriptWindow);
+    telvano::ui::ChangePasswordWindow changePasswordWindow(program.ChangePassword());
+    program.ChangePassword().AttachView(changePasswordWindow);
     telvano::app::TFormMainTELVANO& main = program.Main();
     mainWindow.SetHandlers({[&main] { main.Timer1Timer(); }, [&main] { main.TrayIcon1Click(); },
                             [&main] { main.CloseTELVANOClick(); }, [&main](char key) { main.FormKeyPress(key); }});

@@ -26,7 +26,10 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
           m_main.Configuration(), m_main.WorkingState(), clock, m_log, views.messages,
           [this] { return db::ReadSetting(Database(), db::kDbVersionKey); },
           [this] { m_main.EndCompanion(); }),
-      m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }) {
+      m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }),
+      m_execScript(m_main.Configuration(), m_main.WorkingState(), m_connection, m_yellowMsg, clock,
+                   [this](const std::string& text) { AppendLog(text); }, stillBeingWritten),
+      m_changePassword(m_connection, m_yellowMsg) {
   if (const int seconds = core::ReadTimeoutSeconds(m_main.Configuration()); seconds > 0) {
     sdc::TransportTimeouts timeouts = m_http.Timeouts();
     timeouts.read = std::chrono::seconds(seconds);
@@ -187,9 +190,9 @@ void TelvanoProgram::ExportCertificateList() {}
 void TelvanoProgram::ShowCommandWindow() {}
 void TelvanoProgram::ShowInvoiceWindow() {}
 void TelvanoProgram::ShowJsonInvoiceWindow() {}
-void TelvanoProgram::ShowChangePassword() {}
-void TelvanoProgram::ShowExecScript() {}
-void TelvanoProgram::BackupDatabase() {}
+void TelvanoProgram::ShowChangePassword() { m_changePassword.ShowModal(); }
+void TelvanoProgram::ShowExecScript() { m_execScript.ShowModal(); }
+void TelvanoProgram::BackupDatabase() { m_execScript.BackupDatabase("", true); }
 
 void TelvanoProgram::SaveProcessorInfo(int kind) {
   try {

@@ -9,6 +9,8 @@
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "app/tform_main_telvano.h"
+#include "cert/tform_change_password.h"
+#include "cert/tform_exec_script.h"
 #include "cmd/tform_cmd.h"
 #include "core/configuration.h"
 #include "core/log_writer.h"
@@ -45,6 +47,8 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   TFormLogin& Login() { return m_login; }
   core::TFormYellowMsg& YellowMsg() { return m_yellowMsg; }
   db::Database* Connection() { return m_connection.get(); }
+  cert::TFormExecScript& ExecScript() { return m_execScript; }
+  cert::TFormChangePassword& ChangePassword() { return m_changePassword; }
 
   // StartupServices
   void LoadWorkingCertificate(const std::string& serialOrCommand) override;
@@ -95,6 +99,8 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   TFormLogin m_login;
   core::TFormYellowMsg m_yellowMsg;
   invoice::JournalPrinter m_printer;
+  cert::TFormExecScript m_execScript;
+  cert::TFormChangePassword m_changePassword;
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;
   std::unique_ptr<cmd::TFormCmd> m_cmd;

@@ -100,6 +100,33 @@ std::string XvfbDisplay::WaitForWindow(const std::string& namePattern, std::chro
   return {};
 }
 
+std::string XvfbDisplay::WaitForOtherWindow(const std::string& namePattern, const std::string& except,
+                                            std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    const std::string ids = Xdotool({"search", "--onlyvisible", "--name", namePattern});
+    for (std::size_t at = 0; at < ids.size();) {
+      const std::size_t end = ids.find('\n', at);
+      const std::string id = ids.substr(at, end == std::string::npos ? std::string::npos : end - at);
+      if (!id.empty() && id != except) return id;
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    std::this_thread::sleep_for(50ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return {};
+}
+
+bool XvfbDisplay::WaitForWindowClosed(const std::string& window, std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    const std::string ids = Xdotool({"search", "--onlyvisible", "--name", "."});
+    if (("\n" + ids).find("\n" + window + "\n") == std::string::npos) return true;
+    std::this_thread::sleep_for(50ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return false;
+}
+
 bool XvfbDisplay::WaitForWindowGone(const std::string& namePattern, std::chrono::milliseconds limit) const {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   do {

@@ -27,6 +27,12 @@ class XvfbDisplay {
   // `limit`.
   std::string WaitForWindow(const std::string& namePattern,
                             std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+  // Like WaitForWindow, for a window other than `except` (a dialog that carries its parent's caption).
+  std::string WaitForOtherWindow(const std::string& namePattern, const std::string& except,
+                                 std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+  // True when the window is no longer visible within `limit`.
+  bool WaitForWindowClosed(const std::string& window,
+                           std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
   // True when no visible window's name matches any more within `limit`.
   bool WaitForWindowGone(const std::string& namePattern,
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) const;

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
+#include "core/stored_secret.h"
+#include "db/database.h"
+#include "db/settings.h"
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
 #include "support/xvfb_display.h"
@@ -33,8 +37,20 @@ class OperatorSession : public ::testing::Test {
   // Presses keys in the main window.
   void Menu(const std::vector<std::string>& keys) {
     const std::string window = display->WaitForWindow(kMainWindow);
+    ASSERT_TRUE(display->WaitForOtherWindow(".", window, 0ms).empty()) << "a window is still open";
     ASSERT_FALSE(window.empty()) << display->WindowNames();
     display->Keys(window, keys);
+  }
+
+  // Works in the window that an item opened (some carry the main window's caption), then closes it with
+  // Escape.
+  void InWindow(const std::function<void(const std::string&)>& work) {
+    const std::string main = display->WaitForWindow(kMainWindow);
+    const std::string window = display->WaitForOtherWindow(".", main);
+    ASSERT_FALSE(window.empty()) << "no window opened; windows:" << display->WindowNames();
+    work(window);
+    display->Keys(window, {"Escape"});
+    ASSERT_TRUE(display->WaitForWindowClosed(window));
   }
 
   // Confirms the information box that an item showed.
@@ -66,8 +82,43 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
   ConfirmInfo();
   EXPECT_TRUE(fs::exists(installation.Output() / (std::string(kUid) + "_Status.json")));
 
+  // 4. Util, 8. Backup: a copy in BackupDB that opens as a database.
+  fs::create_directories(installation.DatabasePath().parent_path() / "BackupDB");
+  Menu({"4", "8"});
+  ConfirmInfo();
+  std::vector<fs::path> backups;
+  for (const auto& entry : fs::directory_iterator(installation.DatabasePath().parent_path() / "BackupDB")) {
+    backups.push_back(entry.path());
+  }
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_NO_THROW(db::Database::Attach({backups[0].string(), "SYSDBA", ""})->Close());
+
+  // 4. Util, 7. SQL script: the waiting Script_01.sql runs.
+  installation.Drop("Script_01.sql", "insert into my_reg (reg_code, reg_desc) values ('SCRIPT_RAN', 'da');\r\n");
+  Menu({"7"});
+  InWindow([this](const std::string& window) {
+    display->Keys(window, {"Return"});
+    ConfirmInfo();
+  });
+
+  // 4. Util, 5. Change of both secrets: old, new, confirmation for each, Enter from field to field.
+  Menu({"5"});
+  InWindow([this](const std::string& window) {
+    for (const char* text : {E2eInstallation::kLoginSecret, "novilogin", "novilogin", E2eInstallation::kSoftKey,
+                             "novikey", "novikey"}) {
+      display->Type(window, text);
+      display->Keys(window, {"Return"});
+    }
+    ConfirmInfo();
+  });
+
   Menu({"0"});
   EXPECT_EQ(installation.WaitForExit(20s), 0);
+  auto database = db::Database::Attach({installation.DatabasePath().string(), "SYSDBA", ""});
+  EXPECT_EQ(db::ReadSetting(*database, "SCRIPT_RAN"), "da");
+  EXPECT_EQ(db::ReadSetting(*database, "LOGIN_SECRET"), core::StoredSecretForm("novilogin"));
+  EXPECT_EQ(db::ReadSetting(*database, "SOFT_SECRET"), core::StoredSecretForm("novikey"));
+  database->Close();
 }
 
 }  // namespace
