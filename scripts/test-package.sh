@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The Debian package from end to end on this machine (root, Debian 12): builds it (scripts/package.sh, with
+# lintian), installs it with apt-get, makes the system installation with the installed telvano-setup, starts
+# the installed pfr-sim as the local processor and the installed telvano the way telvano.service does (its
+# user, its environment lines, the environment file, its umask, its runtime folder; systemd is not needed),
+# fiscalises one invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO and removes the
+# package. It refuses to run where a system installation or the package already exists, and leaves none.
+#   KEEP_DEB=1   reuse build-package/telvano_*.deb when it is there (no build, no lintian)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+UNIT=/lib/systemd/system/telvano.service
+CONF=/etc/xdg/Dravicor/TELVANO.conf
+DATA=/var/lib/telvano
+RUN=/run/telvano
+ENV_FILE=/etc/telvano/telvano.env
+SOFT_KEY=pkg-kasa
+PIN=4321
+UID_LPFR=PKGT0001
+
+[ "$(id -u)" -eq 0 ] || { echo "test-package: needs root (apt-get, a system user)" >&2; exit 2; }
+if dpkg-query -W -f='${Status}' telvano 2>/dev/null | grep -q "install ok installed"; then
+  echo "test-package: the package telvano is installed already; remove it first" >&2; exit 2
+fi
+for place in "$CONF" "$DATA" "$ENV_FILE"; do
+  [ ! -e "$place" ] || { echo "test-package: $place exists (a real installation?); not touching it" >&2; exit 2; }
+done
+
+PASSED=0
+FAILED=0
+check() {  # check "what" command...
+  local what=$1
+  shift
+  if "$@"; then
+    PASSED=$((PASSED + 1)); echo "ok     $what"
+  else
+    FAILED=$((FAILED + 1)); echo "FAILED $what"
+  fi
+}
+
+WORK=$(mktemp -d)
+SIM_PID=""
+TELVANO_PID=""
+stop_process() {  # SIGTERM, then SIGKILL after 10 s
+  [ -n "$1" ] || return 0
+  kill -TERM "$1" 2>/dev/null || return 0
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+cleanup() {
+  trap - EXIT INT TERM
+  stop_process "$TELVANO_PID"
+  stop_process "$SIM_PID"
+  # Removed (by the test) and purged, so the machine is as it was, apart from the system user.
+  DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq telvano >/dev/null 2>&1 || true
+  rm -rf "$DATA" "$CONF" "$RUN" "$ENV_FILE" "$WORK"
+  rmdir /etc/xdg/Dravicor /etc/telvano 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+
+# 1. The package, built and checked by lintian (errors and warnings fail; the documented overrides apply).
+DEB=$(ls build-package/telvano_*.deb 2>/dev/null | head -n1 || true)
+if [ "${KEEP_DEB:-0}" != 1 ] || [ -z "$DEB" ]; then
+  DEB=$(LINTIAN=1 scripts/package.sh 2>"$WORK/package.err" | tail -n1) || {
+    tail -n 40 "$WORK/package.err"; echo "test-package: building the package failed"; exit 1; }
+fi
+echo "test-package: $DEB"
+
+# 2. Installed the way a user installs it; apt-get brings the dependencies.
+(cd "$(dirname "$DEB")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$DEB")") \
+  >"$WORK/apt-install.out" 2>&1 || { cat "$WORK/apt-install.out"; echo "test-package: apt-get install failed"; exit 1; }
+check "programs in /usr/bin and the print sender in /usr/lib/telvano" \
+  test -x /usr/bin/telvano -a -x /usr/bin/telvano-setup -a -x /usr/bin/pfr-sim -a -x /usr/lib/telvano/Ostrapo
+check "manual pages" man -w telvano telvano-setup pfr-sim Ostrapo >/dev/null
+check "the service's system user" getent passwd telvano >/dev/null
+
+# 3. The unit as systemd reads it (the tools come with systemd; verify reads the file, no running systemd).
+command -v systemd-analyze >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq systemd >/dev/null
+check "systemd-analyze verify telvano.service" systemd-analyze verify "$UNIT"
+
+# 4. The local processor, from the installed simulator.
+/usr/bin/pfr-sim --mode lpfr --listen 127.0.0.1:0 --uid "$UID_LPFR" --pin "$PIN" >"$WORK/sim.out" 2>"$WORK/sim.err" &
+SIM_PID=$!
+for _ in $(seq 100); do [ -s "$WORK/sim.out" ] && break; sleep 0.1; done
+SIM_URL=$(head -n1 "$WORK/sim.out")
+[ -n "$SIM_URL" ] || { cat "$WORK/sim.err"; echo "test-package: pfr-sim did not start"; exit 1; }
+
+# 5. The machine's installation, the simulator as working certificate.
+/usr/bin/telvano-setup --system --login-secret pkg-login --soft-secret "$SOFT_KEY" \
+  --add-lpfr "$SIM_URL" --uid "$UID_LPFR" >"$WORK/setup.out" 2>&1 || { cat "$WORK/setup.out"; exit 1; }
+check "the configuration where telvano looks by default" grep -qx "Appl_Root=$DATA/TELVANO" "$CONF"
+check "the data belongs to telvano" test "$(stat -c %U:%G "$DATA/Data/TELVANO.FDB")" = telvano:telvano
+check "Ostrapo linked into RunTime" test "$(readlink "$DATA/TELVANO/RunTime/Ostrapo")" = /usr/lib/telvano/Ostrapo
+EXCH=$DATA/ExchData
+
+# 6. telvano started as telvano.service starts it. The three parameters go into the root-only environment
+# file, as the README tells the user to do.
+install -d -m 0755 /etc/telvano
+install -m 0600 /dev/null "$ENV_FILE"
+printf 'TELVANO_SOFTKEY=%s\nTELVANO_PIN=%s\nTELVANO_SERIAL=%s\n' "$SOFT_KEY" "$PIN" "$UID_LPFR" >"$ENV_FILE"
+unit_value() { sed -n "s/^$1=//p" "$UNIT"; }
+SERVICE_USER=$(unit_value User)
+install -d -m "$(unit_value RuntimeDirectoryMode)" -o "$SERVICE_USER" -g "$(unit_value Group)" "/run/$(unit_value RuntimeDirectory)"
+(
+  set -a
+  # shellcheck disable=SC1090
+  . "$ENV_FILE"
+  while IFS= read -r assignment; do export "${assignment?}"; done < <(unit_value Environment)
+  set +a
+  export HOME=$DATA USER=$SERVICE_USER LOGNAME=$SERVICE_USER
+  umask "$(unit_value UMask)"
+  cd /
+  exec setpriv --reuid="$SERVICE_USER" --regid="$(unit_value Group)" --init-groups $(unit_value ExecStart)
+) 2>"$WORK/telvano.err" &
+TELVANO_PID=$!
+for _ in $(seq 300); do [ -s "$EXCH/SDC_Out/start_info.txt" ] && break; sleep 0.1; done
+START=$(tr -d '\r\357\273\277' <"$EXCH/SDC_Out/start_info.txt" 2>/dev/null || true)
+check "unattended start from the environment file ($START)" test "${START%%,*}" = OK
+check "no secret on the command line" test "$(tr '\0' ' ' </proc/$TELVANO_PID/cmdline)" = "/usr/bin/telvano "
+check "no secret in the environment" \
+  bash -c "! grep -qa -e '$SOFT_KEY' -e TELVANO_SOFTKEY -e TELVANO_PIN -e '$UID_LPFR' /proc/$TELVANO_PID/environ"
+check "runs as the service user" test "$(stat -c %U /proc/$TELVANO_PID)" = "$SERVICE_USER"
+
+# 7. One invoice, printed to a file port through the linked Ostrapo.
+INVOICE=INV_NS_PKG0001
+sed 's/^invoiceNumber,.*/invoiceNumber,PKG-0001\r/' scripts/demo-data/INV_NS_0001.csv \
+  | awk -v port="file:$INVOICE.bin" \
+      '{print} /^BLOCK_OTHERS/ {print "CustomizedExport,EPSON\r"; print "CustomizedSerial," port "\r"}' \
+  >"$WORK/$INVOICE.csv"
+cp "$WORK/$INVOICE.csv" "$EXCH/SDC_Inp/.$INVOICE.csv" && mv "$EXCH/SDC_Inp/.$INVOICE.csv" "$EXCH/SDC_Inp/$INVOICE.csv"
+for _ in $(seq 600); do
+  [ -e "$EXCH/SDC_Out/${INVOICE}_basic.csv" ] || [ -e "$EXCH/SDC_Out/${INVOICE}_err.txt" ] && break
+  sleep 0.1
+done
+check "the invoice is fiscalised" test -s "$EXCH/SDC_Out/${INVOICE}_basic.csv"
+[ ! -e "$EXCH/SDC_Out/${INVOICE}_err.txt" ] || cat "$EXCH/SDC_Out/${INVOICE}_err.txt"
+check "the receipt's verification URL" grep -q "^http" "$EXCH/SDC_Out/${INVOICE}_vurl.txt"
+check "the simulator signed it ($UID_LPFR)" grep -q "$UID_LPFR" "$EXCH/SDC_Out/${INVOICE}_journal.txt"
+for _ in $(seq 100); do [ -s "$DATA/Prints/$INVOICE.bin" ] && break; sleep 0.1; done
+check "printed through RunTime/Ostrapo: ESC @ ... GS V A" \
+  bash -c "od -An -tx1 -v '$DATA/Prints/$INVOICE.bin' | tr -d ' \n' | grep -q '^1b40.*1d5641'"
+check "result files readable for the group, not for others" \
+  test "$(stat -c %a:%G "$EXCH/SDC_Out/${INVOICE}_basic.csv")" = 640:telvano
+
+# 8. STOP-TELVANO ends it with exit code 0 (Restart=on-failure leaves it stopped).
+printf 'STOP-TELVANO,\r\n' >"$EXCH/SDC_Inp/.CMD_PKG_STOP.csv" && mv "$EXCH/SDC_Inp/.CMD_PKG_STOP.csv" "$EXCH/SDC_Inp/CMD_PKG_STOP.csv"
+for _ in $(seq 300); do kill -0 "$TELVANO_PID" 2>/dev/null || break; sleep 0.1; done
+CODE=running
+if ! kill -0 "$TELVANO_PID" 2>/dev/null; then
+  CODE=0
+  wait "$TELVANO_PID" || CODE=$?
+  TELVANO_PID=""
+fi
+check "STOP-TELVANO ends telvano with exit code 0 ($CODE)" test "$CODE" = 0
+check "the stop notice" grep -q "OK," "$EXCH/SDC_Out/stop_info.txt"
+check "its messages reach stderr, which systemd sends to the journal" test -s "$WORK/telvano.err"
+
+# 9. Removed again; the data stays (fiscal records are never removed with the program).
+DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq telvano >"$WORK/apt-remove.out" 2>&1 || cat "$WORK/apt-remove.out"
+check "apt-get remove takes the programs away" test ! -e /usr/bin/telvano -a ! -e /usr/lib/telvano/Ostrapo
+check "and leaves the data" test -s "$DATA/Data/TELVANO.FDB"
+
+if [ "$FAILED" -ne 0 ]; then
+  echo "--- telvano's stderr"; tail -n 30 "$WORK/telvano.err" || true
+  echo "--- its log"; tail -n 30 "$DATA/TELVANO/Logs/TELVANO_log.txt" 2>/dev/null || true
+fi
+echo "package: $PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
