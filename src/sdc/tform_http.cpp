@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -105,6 +106,35 @@ struct BodySink {
   std::string body;
   bool tooLarge = false;
 };
+
+// The read time-out: the request is given up once the connection stood silent (nothing sent, nothing
+// received) for `limit`. libcurl's own low-speed limit averages over several seconds and so waits up to
+// five seconds longer than asked; this watch counts from the last byte that moved.
+struct SilenceWatch {
+  CURL* handle = nullptr;
+  std::chrono::milliseconds limit{0};
+  std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
+  curl_off_t lastDown = 0;
+  curl_off_t lastUp = 0;
+  bool expired = false;
+};
+
+int WatchSilence(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  auto* watch = static_cast<SilenceWatch*>(user);
+  const auto now = std::chrono::steady_clock::now();
+  // The connect time-out covers the way to the processor; silence counts once the connection stands.
+  curl_off_t connected = 0;
+  curl_easy_getinfo(watch->handle, CURLINFO_CONNECT_TIME_T, &connected);
+  if (connected == 0 || downloaded != watch->lastDown || uploaded != watch->lastUp) {
+    watch->lastDown = downloaded;
+    watch->lastUp = uploaded;
+    watch->lastActivity = now;
+    return 0;
+  }
+  if (now - watch->lastActivity < watch->limit) return 0;
+  watch->expired = true;
+  return 1;  // makes the library abandon the transfer
+}
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* sink = static_cast<BodySink*>(user);
@@ -216,8 +246,12 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_timeouts.read.count()));
+  SilenceWatch silence;
+  silence.handle = handle;
+  silence.limit = m_timeouts.read;
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &WatchSilence);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &silence);
   curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
@@ -261,6 +295,8 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   // No usable reply: the body read so far is not an answer.
   if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
     ErrorText = kResponseTooLargeText;
+  } else if (silence.expired) {
+    ErrorText = "Read timed out: no data from the processor for " + std::to_string(m_timeouts.read.count()) + " s";
   } else if (errorBuffer[0] != '\0') {
     ErrorText = ReplaceCrLf(errorBuffer);
   } else {

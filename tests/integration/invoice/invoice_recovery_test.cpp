@@ -51,6 +51,9 @@ TEST_P(LostAnswerTest, TheSignedInvoiceIsLookedUpAndDeliveredOnce) {
   ExpectDelivered("INV_NS_lost");
   EXPECT_EQ(m_sim->TotalCounter(), 1u);
   EXPECT_EQ(InvoiceRequests().size(), 1u);  // sent once, never again
+  std::size_t lookups = 0;
+  for (const auto& request : m_sim->Requests()) lookups += request.path.rfind("/api/v3/invoices/", 0) == 0;
+  EXPECT_EQ(lookups, 1u);  // the lost answer came from the lookup
   EXPECT_EQ(Count("inv_response"), 1);
   EXPECT_EQ(ReadOutput("INV_NS_lost_basic.csv").find("totalCounter,1\r\n") != std::string::npos, true);
 }
