@@ -28,6 +28,7 @@
 #include "platform/single_instance_lock.h"
 #include "ui/change_password_window.h"
 #include "ui/exec_script_window.h"
+#include "ui/file_window.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
 #include "ui/yellow_msg_window.h"
@@ -117,8 +118,12 @@ int main(int argc, char** argv) {
       headless ? static_cast<telvano::core::YellowMsgView&>(headlessMessages) : yellowMsgWindow;
 
   try {
-    telvano::app::TelvanoProgram program(std::move(configuration), clock, {mainWindow, messageView}, headless,
-                                         telvano::platform::IsStillBeingWritten);
+    telvano::ui::FileWindow invoiceWindow(telvano::invoice::kInvoiceWindowForm);
+    telvano::ui::FileWindow cmdWindow(telvano::cmd::kCmdWindowForm);
+    telvano::ui::FileWindow jsonInvoiceWindow(telvano::invoice::kInvoiceJsonWindowForm);
+    telvano::app::TelvanoProgram program(std::move(configuration), clock,
+                                         {mainWindow, messageView, &invoiceWindow, &cmdWindow, &jsonInvoiceWindow},
+                                         headless, telvano::platform::IsStillBeingWritten);
     telvano::ui::LoginWindow loginWindow(program.Login());
     program.Login().AttachView(loginWindow);
     telvano::ui::ExecScriptWindow execScriptWindow(program.ExecScript());

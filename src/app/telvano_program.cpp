@@ -29,7 +29,10 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
       m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }),
       m_execScript(m_main.Configuration(), m_main.WorkingState(), m_connection, m_yellowMsg, clock,
                    [this](const std::string& text) { AppendLog(text); }, stillBeingWritten),
-      m_changePassword(m_connection, m_yellowMsg) {
+      m_changePassword(m_connection, m_yellowMsg),
+      m_invoiceJson(m_main.Configuration(), m_http, clock),
+      m_views(views) {
+  m_invoiceJson.SetLog([this](const std::string& line) { AppendLog(line); });
   if (const int seconds = core::ReadTimeoutSeconds(m_main.Configuration()); seconds > 0) {
     sdc::TransportTimeouts timeouts = m_http.Timeouts();
     timeouts.read = std::chrono::seconds(seconds);
@@ -135,6 +138,7 @@ void TelvanoProgram::CreateTestInvoice() {
 
 void TelvanoProgram::ResolveOpenInvoices() {
   if (m_invoice) m_invoice->ResolveOpenInvoices();
+  m_invoiceJson.ResolveOpenJsonInvoices();
 }
 
 bool TelvanoProgram::PrepareTick() {
@@ -187,9 +191,24 @@ void TelvanoProgram::RejectOddInput(const std::string& bareName) {
 
 void TelvanoProgram::ShowWorkingCertificate() {}
 void TelvanoProgram::ExportCertificateList() {}
-void TelvanoProgram::ShowCommandWindow() {}
-void TelvanoProgram::ShowInvoiceWindow() {}
-void TelvanoProgram::ShowJsonInvoiceWindow() {}
+// The module that owns a window is made anew with the connection, so the window is attached each time.
+void TelvanoProgram::ShowCommandWindow() {
+  if (!m_cmd || m_views.cmdWindow == nullptr) return;
+  m_cmd->AttachView(*m_views.cmdWindow, m_yellowMsg);
+  m_cmd->ShowModal();
+}
+
+void TelvanoProgram::ShowInvoiceWindow() {
+  if (!m_invoice || m_views.invoiceWindow == nullptr) return;
+  m_invoice->AttachView(*m_views.invoiceWindow, m_yellowMsg, m_main.WorkingState());
+  m_invoice->ShowModal();
+}
+
+void TelvanoProgram::ShowJsonInvoiceWindow() {
+  if (m_views.jsonInvoiceWindow == nullptr) return;
+  m_invoiceJson.AttachView(*m_views.jsonInvoiceWindow, m_yellowMsg);
+  m_invoiceJson.ShowModal();
+}
 void TelvanoProgram::ShowChangePassword() { m_changePassword.ShowModal(); }
 void TelvanoProgram::ShowExecScript() { m_execScript.ShowModal(); }
 void TelvanoProgram::BackupDatabase() { m_execScript.BackupDatabase("", true); }

@@ -20,6 +20,7 @@
 #include "db/database.h"
 #include "invoice/print_journal.h"
 #include "invoice/tform_invoice.h"
+#include "invoice/tform_invoice_json.h"
 #include "platform/clock.h"
 #include "sdc/tax_groups.h"
 #include "sdc/tform_common.h"
@@ -37,6 +38,10 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   struct Views {
     MainView& main;
     core::YellowMsgView& messages;
+    // The operator's file windows (none without a screen).
+    core::FileWindowView* invoiceWindow = nullptr;
+    core::FileWindowView* cmdWindow = nullptr;
+    core::FileWindowView* jsonInvoiceWindow = nullptr;
   };
 
   TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views, bool headless,
@@ -101,6 +106,8 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   invoice::JournalPrinter m_printer;
   cert::TFormExecScript m_execScript;
   cert::TFormChangePassword m_changePassword;
+  invoice::TFormInvoiceJSON m_invoiceJson;
+  Views m_views;
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;
   std::unique_ptr<cmd::TFormCmd> m_cmd;

@@ -82,7 +82,25 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
   ConfirmInfo();
   EXPECT_TRUE(fs::exists(installation.Output() / (std::string(kUid) + "_Status.json")));
 
-  // 4. Util, 8. Backup: a copy in BackupDB that opens as a database.
+  // 3. Test, 6. Invoices: the waiting invoice file is fiscalised from its window.
+  installation.Drop("INV_NS_0001.csv", SampleInvoice());
+  Menu({"6"});
+  InWindow([this](const std::string& window) {
+    display->Keys(window, {"Return"});
+    ConfirmInfo();
+  });
+  EXPECT_TRUE(fs::exists(installation.Output() / "INV_NS_0001_basic.csv"));
+
+  // 3. Test, 5. Commands: the waiting command file is answered.
+  installation.Drop("CMD_0001.csv", "HELLO-TELVANO,1\r\n");
+  Menu({"5"});
+  InWindow([this](const std::string& window) {
+    display->Keys(window, {"Return"});
+    ConfirmInfo();
+  });
+  EXPECT_TRUE(fs::exists(installation.Output() / "CMD_0001_resp.txt"));
+
+  // 4. Util, 8. Backup: a copy in BackupDB that opens as a database and holds the invoice.
   fs::create_directories(installation.DatabasePath().parent_path() / "BackupDB");
   Menu({"4", "8"});
   ConfirmInfo();
@@ -91,7 +109,11 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
     backups.push_back(entry.path());
   }
   ASSERT_EQ(backups.size(), 1u);
-  EXPECT_NO_THROW(db::Database::Attach({backups[0].string(), "SYSDBA", ""})->Close());
+  {
+    auto backup = db::Database::Attach({backups[0].string(), "SYSDBA", ""});
+    EXPECT_EQ(backup->Query("select inv_uuid from inv_response").size(), 1u);
+    backup->Close();
+  }
 
   // 4. Util, 7. SQL script: the waiting Script_01.sql runs.
   installation.Drop("Script_01.sql", "insert into my_reg (reg_code, reg_desc) values ('SCRIPT_RAN', 'da');\r\n");
