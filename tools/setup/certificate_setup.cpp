@@ -130,7 +130,7 @@ bool CheckCertificateOptions(const SetupOptions& options, std::string& error) {
   } else if (lpfr && (options.pin.empty() || options.developerTin.empty())) {
     error = "--register-lpfr needs --pin PIN and --developer-tin TIN";
   } else if ((pfx || lpfr) &&
-             (options.force || options.system || options.loginSecret || options.softSecret ||
+             (options.force || options.loginSecret || options.softSecret ||
               !options.lpfrUrl.empty() || !options.programs.empty() || !options.dbServer.empty())) {
     error = "--import-pfx and --register-lpfr work on an existing installation, without other options";
   } else {

@@ -227,7 +227,24 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
       return 1;
     }
   }
-  if (WantsCertificate(options)) return RunCertificateSetup(options, layout.configFile, out, err);
+  if (WantsCertificate(options)) {
+    const int code = RunCertificateSetup(options, layout.configFile, out, err);
+    // What the procedures wrote as root (certificate files, log lines, archive copies) must stay usable by
+    // the installation's owner, telvano.service's user among them. The database and its folder are left
+    // alone: with a Firebird server they belong to the server's user.
+    const std::string owner = DataOwner(options);
+    if (!owner.empty() && fs::is_directory(layout.dataDir + "/Certificate")) {
+      try {
+        for (const std::string& tree : {layout.applRoot, layout.exchangeRoot, layout.dataDir + "/Certificate"}) {
+          GiveToOwner(tree, owner);
+        }
+      } catch (const std::exception& error) {
+        err << "telvano-setup: " << error.what() << "\n";
+        return 1;
+      }
+    }
+    return code;
+  }
   try {
     const bool databaseExists = fs::exists(layout.database);
     if (databaseExists && !options.force) {

@@ -132,6 +132,24 @@ TEST_F(SystemInstallTest, ThePackagesHelperIsLinkedAndNeverWrittenThrough) {
   EXPECT_EQ(ReadFileBytes(m_helpers / "Ostrapo"), "#!/bin/sh\nexit 0\n");
 }
 
+// The certificate procedures run as root on an installation that belongs to the service's user: whatever
+// they write (here the log lines of a processor that does not answer) is given to the owner afterwards.
+TEST_F(SystemInstallTest, ACertificateRunLeavesItsFilesToTheOwner) {
+  ASSERT_EQ(Run(SystemOptions()), 0) << m_err.str();
+  std::string error;
+  std::optional<SetupOptions> options = ParseSetupArguments(
+      {"--system", "--root", Root(), "--owner", kOwner, "--register-lpfr", "http://127.0.0.1:1", "--pin", "1234",
+       "--developer-tin", "123456789"},
+      error);
+  ASSERT_TRUE(options) << error;
+  options->configFile = ConfigFile();
+  EXPECT_EQ(Run(*options), 1);  // nobody answers at that address
+  const fs::path log = Root() + "/TELVANO/Logs/TELVANO_log.txt";
+  ASSERT_TRUE(fs::exists(log)) << m_err.str();
+  EXPECT_EQ(StatOf(log).st_uid, m_nobody);
+  EXPECT_EQ(StatOf(log).st_mode & 0667, 0660u);
+}
+
 TEST_F(SystemInstallTest, AnUnknownOwnerChangesNothing) {
   SetupOptions options = SystemOptions();
   options.owner = "no-such-user-telvano";
