@@ -26,6 +26,7 @@
 #include "platform/clock.h"
 #include "platform/file_probe.h"
 #include "platform/single_instance_lock.h"
+#include "ui/certificate_window.h"
 #include "ui/change_password_window.h"
 #include "ui/exec_script_window.h"
 #include "ui/file_window.h"
@@ -130,6 +131,8 @@ int main(int argc, char** argv) {
     program.ExecScript().AttachView(execScriptWindow);
     telvano::ui::ChangePasswordWindow changePasswordWindow(program.ChangePassword());
     program.ChangePassword().AttachView(changePasswordWindow);
+    telvano::ui::CertificateWindow certificateWindow(program.Certificate());
+    program.Certificate().AttachView(certificateWindow);
     telvano::app::TFormMainTELVANO& main = program.Main();
     mainWindow.SetHandlers({[&main] { main.Timer1Timer(); }, [&main] { main.TrayIcon1Click(); },
                             [&main] { main.CloseTELVANOClick(); }, [&main](char key) { main.FormKeyPress(key); }});

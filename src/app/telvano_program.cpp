@@ -31,6 +31,12 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
                    [this](const std::string& text) { AppendLog(text); }, stillBeingWritten),
       m_changePassword(m_connection, m_yellowMsg),
       m_invoiceJson(m_main.Configuration(), m_http, clock),
+      m_certificate(m_main.Configuration(), m_main.WorkingState(), m_connection, m_http, m_common,
+                    m_workingCertificate, m_yellowMsg,
+                    {.loadTaxGroups = [this] { LoadTaxGroups(); },
+                     .createTestInvoice = [this] { CreateTestInvoice(); },
+                     // The backup shows and logs its own failure; the certificate goes on without it.
+                     .backupDatabase = [this](const std::string& suffix) { m_execScript.BackupDatabase(suffix, false); }}),
       m_views(views) {
   m_invoiceJson.SetLog([this](const std::string& line) { AppendLog(line); });
   if (const int seconds = core::ReadTimeoutSeconds(m_main.Configuration()); seconds > 0) {
@@ -189,8 +195,28 @@ void TelvanoProgram::RejectOddInput(const std::string& bareName) {
   }
 }
 
-void TelvanoProgram::ShowWorkingCertificate() {}
-void TelvanoProgram::ExportCertificateList() {}
+void TelvanoProgram::ShowWorkingCertificate() {
+  try {
+    m_certificate.ShowModal();
+  } catch (const std::exception& error) {
+    m_yellowMsg.ShowInfo(error.what());
+  }
+  // A new certificate may have become the working one.
+  ShowHomeAgain();
+}
+
+void TelvanoProgram::ExportCertificateList() {
+  try {
+    m_certificate.ExportCertificateList();
+  } catch (const std::exception& error) {
+    m_yellowMsg.ShowInfo(error.what());
+  }
+}
+
+void TelvanoProgram::ShowHomeAgain() {
+  m_views.main.SetCaption(WindowCaption());
+  m_main.ShowMenu(m_main.MenuLevel());
+}
 // The module that owns a window is made anew with the connection, so the window is attached each time.
 void TelvanoProgram::ShowCommandWindow() {
   if (!m_cmd || m_views.cmdWindow == nullptr) return;
@@ -235,7 +261,15 @@ void TelvanoProgram::StartProgramUpdate() {
   }
 }
 
-std::string TelvanoProgram::CertificateEndText() { return m_main.WorkingState().WorkNotAfter; }
+std::string TelvanoProgram::CertificateEndText() {
+  const core::WorkingState& state = m_main.WorkingState();
+  if (state.WorkIsLpfr || state.WorkNotAfter.empty()) return state.WorkNotAfter;
+  try {
+    return sdc::TFormCommon::FormatDate(sdc::TFormCommon::ParseCertDate(state.WorkNotAfter));
+  } catch (const std::exception&) {
+    return state.WorkNotAfter;  // a stored text in another layout is shown as it is
+  }
+}
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
   if (m_invoice) m_invoice->ProcessCsvInvoice(bareName);

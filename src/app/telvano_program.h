@@ -9,6 +9,7 @@
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "app/tform_main_telvano.h"
+#include "cert/tform_certificate.h"
 #include "cert/tform_change_password.h"
 #include "cert/tform_exec_script.h"
 #include "cmd/tform_cmd.h"
@@ -54,6 +55,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   db::Database* Connection() { return m_connection.get(); }
   cert::TFormExecScript& ExecScript() { return m_execScript; }
   cert::TFormChangePassword& ChangePassword() { return m_changePassword; }
+  cert::TFormCertificate& Certificate() { return m_certificate; }
 
   // StartupServices
   void LoadWorkingCertificate(const std::string& serialOrCommand) override;
@@ -92,6 +94,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   void AppendLog(const std::string& text);
   bool PrepareTick();
   bool ReachDatabase();
+  void ShowHomeAgain();
   void RejectOddInput(const std::string& bareName);
 
   platform::Clock& m_clock;
@@ -107,6 +110,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   cert::TFormExecScript m_execScript;
   cert::TFormChangePassword m_changePassword;
   invoice::TFormInvoiceJSON m_invoiceJson;
+  cert::TFormCertificate m_certificate;
   Views m_views;
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;

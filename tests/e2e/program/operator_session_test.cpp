@@ -77,6 +77,13 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
   ASSERT_FALSE(display->WaitForWindow(kMainWindow).empty()) << display->WindowNames() << installation.StderrText();
   EXPECT_TRUE(sim->PinEntered());
 
+  // 1. Certificates, 5. the working certificate's window (closed with Esc), 6. the list of certificates.
+  Menu({"1", "5"});
+  InWindow([](const std::string&) {});
+  Menu({"6"});
+  ConfirmInfo();
+  EXPECT_TRUE(fs::exists(installation.CertificateDir() / "Lista_CERT.csv"));
+
   // 3. Test, 8. Status: the processor's status is saved and the box says where.
   Menu({"3", "8"});
   ConfirmInfo();
