@@ -72,8 +72,8 @@ echo "test-package: $DEB"
   >"$WORK/apt-install.out" 2>&1 || { cat "$WORK/apt-install.out"; echo "test-package: apt-get install failed"; exit 1; }
 check "programs in /usr/bin and the print sender in /usr/lib/telvano" \
   test -x /usr/bin/telvano -a -x /usr/bin/telvano-setup -a -x /usr/bin/pfr-sim -a -x /usr/lib/telvano/Ostrapo
-check "manual pages" man -w telvano telvano-setup pfr-sim Ostrapo >/dev/null
-check "the service's system user" getent passwd telvano >/dev/null
+check "manual pages" bash -c "man -w telvano telvano-setup pfr-sim Ostrapo >/dev/null"
+check "the service's system user" bash -c "getent passwd telvano >/dev/null"
 
 # 3. The unit as systemd reads it (the tools come with systemd; verify reads the file, no running systemd).
 command -v systemd-analyze >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq systemd >/dev/null
@@ -86,10 +86,16 @@ for _ in $(seq 100); do [ -s "$WORK/sim.out" ] && break; sleep 0.1; done
 SIM_URL=$(head -n1 "$WORK/sim.out")
 [ -n "$SIM_URL" ] || { cat "$WORK/sim.err"; echo "test-package: pfr-sim did not start"; exit 1; }
 
-# 5. The machine's installation, the simulator as working certificate.
-/usr/bin/telvano-setup --system --login-secret pkg-login --soft-secret "$SOFT_KEY" \
-  --add-lpfr "$SIM_URL" --uid "$UID_LPFR" >"$WORK/setup.out" 2>&1 || { cat "$WORK/setup.out"; exit 1; }
+# 5. The machine's installation, then the simulator registered as its working certificate (PIN, tax groups,
+# a test invoice), as the demo does.
+/usr/bin/telvano-setup --system --login-secret pkg-login --soft-secret "$SOFT_KEY" >"$WORK/setup.out" 2>&1 ||
+  { cat "$WORK/setup.out"; exit 1; }
+SERIAL=$(/usr/bin/telvano-setup --system --register-lpfr "$SIM_URL" --pin "$PIN" --developer-tin 123456789 \
+  2>>"$WORK/setup.out") || { cat "$WORK/setup.out"; exit 1; }
+check "the simulator registered as working certificate ($SERIAL)" test "$SERIAL" = "$UID_LPFR"
 check "the configuration where telvano looks by default" grep -qx "Appl_Root=$DATA/TELVANO" "$CONF"
+check "what the registration wrote as root belongs to telvano" \
+  test -z "$(find "$DATA" -not -user telvano -not -type l -print -quit)"
 check "the data belongs to telvano" test "$(stat -c %U:%G "$DATA/Data/TELVANO.FDB")" = telvano:telvano
 check "Ostrapo linked into RunTime" test "$(readlink "$DATA/TELVANO/RunTime/Ostrapo")" = /usr/lib/telvano/Ostrapo
 EXCH=$DATA/ExchData

@@ -173,6 +173,17 @@ bool ProgramIsRunning(const std::string& lockPath) {
   }
 }
 
+// DB_Fullname "host:/path" names a database that a Firebird server opens.
+bool UsesDatabaseServer(const std::string& configFile) {
+  try {
+    const std::string name = core::LoadConfiguration(configFile).DB_Fullname;
+    const std::size_t colon = name.find(':');
+    return colon != std::string::npos && name.find('/') > colon;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 // --owner, or for --system the service user once the package has made it.
 std::string DataOwner(const SetupOptions& options) {
   if (!options.owner.empty() || !options.system || !UserExists(kServiceUser)) return options.owner;
@@ -229,13 +240,15 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
   }
   if (WantsCertificate(options)) {
     const int code = RunCertificateSetup(options, layout.configFile, out, err);
-    // What the procedures wrote as root (certificate files, log lines, archive copies) must stay usable by
-    // the installation's owner, telvano.service's user among them. The database and its folder are left
-    // alone: with a Firebird server they belong to the server's user.
+    // What the procedures wrote as root (certificate files, backups, log lines, archive copies) must stay
+    // usable by the installation's owner, telvano.service's user among them; with a Firebird server the
+    // database and its folder belong to the server's user and only the certificate files are given over.
     const std::string owner = DataOwner(options);
-    if (!owner.empty() && fs::is_directory(layout.dataDir + "/Certificate")) {
+    if (!owner.empty() && fs::is_directory(layout.dataDir)) {
+      const std::string data =
+          UsesDatabaseServer(layout.configFile) ? layout.dataDir + "/Certificate" : layout.dataDir;
       try {
-        for (const std::string& tree : {layout.applRoot, layout.exchangeRoot, layout.dataDir + "/Certificate"}) {
+        for (const std::string& tree : {layout.applRoot, layout.exchangeRoot, data}) {
           GiveToOwner(tree, owner);
         }
       } catch (const std::exception& error) {
