@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the operator's windows again: starts the processor simulator, a throwaway
 # installation, the program on a virtual X display (Xvfb), logs in with the keyboard (xdotool) and takes
-# pictures (ImageMagick's import) of the login, the main menu and the "3. Test" sub-menu into docs/.
+# pictures (ImageMagick's import) of the login, the main menu, the "3. Test" sub-menu and the working
+# certificate's window into docs/.
 # Uses the programs built in build/ (BUILD_DIR overrides); installs Xvfb, xdotool and ImageMagick if missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,8 +21,9 @@ trap cleanup EXIT
 Xvfb "$DISPLAY_NUMBER" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 & PIDS+=($!)
 "$BIN/tools/pfr-sim/pfr-sim" --mode lpfr --listen 127.0.0.1:0 --uid DEMO0001 --pin 1234 >"$WORK/sim.out" 2>&1 & PIDS+=($!)
 for _ in $(seq 100); do [ -s "$WORK/sim.out" ] && break; sleep 0.1; done
-"$BIN/tools/setup/telvano-setup" --root "$WORK/install" --login-secret demo --soft-secret kasa \
-  --add-lpfr "$(head -n1 "$WORK/sim.out")" --uid DEMO0001 >/dev/null
+"$BIN/tools/setup/telvano-setup" --root "$WORK/install" --login-secret demo --soft-secret kasa >/dev/null
+"$BIN/tools/setup/telvano-setup" --root "$WORK/install" --register-lpfr "$(head -n1 "$WORK/sim.out")" --pin 1234 \
+  --developer-tin 123456789 >/dev/null 2>"$WORK/register.err" || { cat "$WORK/register.err" >&2; exit 1; }
 export DISPLAY=$DISPLAY_NUMBER TELVANO_REGISTRY=$WORK/install/TELVANO.conf TELVANO_LOCK_DIR=$WORK
 "$BIN/src/ui/telvano" 2>"$WORK/telvano.err" & PIDS+=($!)
 
@@ -32,6 +34,14 @@ window() {  # waits for a visible window whose name matches $1 and prints its id
     sleep 0.1
   done
   echo "operator-screenshots: no window '$1'" >&2; cat "$WORK/telvano.err" >&2; exit 1
+}
+other_window() {  # waits for a visible window other than $1 (a dialog carrying the main window's caption)
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name . 2>/dev/null | grep -vx "$1" | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "operator-screenshots: no dialog opened" >&2; exit 1
 }
 shot() { sleep 0.5; import -window "$1" "docs/$2"; echo "docs/$2"; }
 
@@ -44,4 +54,9 @@ main=$(window '^TELVANO r10')
 shot "$main" operator-menu.png
 xdotool windowfocus --sync "$main"; xdotool key 3
 shot "$main" operator-test-menu.png
-xdotool key 0
+xdotool key 1 5
+certificate=$(other_window "$main")
+shot "$certificate" operator-certificate.png
+xdotool windowfocus --sync "$certificate"; xdotool key Escape
+sleep 0.5
+xdotool windowfocus --sync "$main"; xdotool key 0

@@ -116,6 +116,9 @@ void MainWindow::BuildMenu() {
   auto* right = new QVBoxLayout;
   m_panelText = new QWidget(central);
   m_panelText->setObjectName("PanelText");
+  QFont homeFont = m_panelText->font();
+  homeFont.setPointSize(12);
+  m_panelText->setFont(homeFont);
   auto* home = new QVBoxLayout(m_panelText);
   auto* heading = new QLabel("TELVANO", m_panelText);
   QFont headingFont = heading->font();
