@@ -27,7 +27,10 @@ rm -f "$BUILD_DIR"/telvano_*.deb
 DEB=$(ls "$BUILD_DIR"/telvano_*.deb)
 
 if [ "${LINTIAN:-0}" = 1 ]; then
-  command -v lintian >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq lintian >/dev/null
+  if ! command -v lintian >/dev/null; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq lintian >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq lintian >/dev/null; }
+  fi
   # --fail-on: errors and warnings fail the build; the package's documented overrides are honoured.
   lintian --fail-on error,warning "$DEB" >&2
 fi

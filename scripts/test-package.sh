@@ -67,6 +67,13 @@ if [ "${KEEP_DEB:-0}" != 1 ] || [ -z "$DEB" ]; then
 fi
 echo "test-package: $DEB"
 
+# The checkers: systemd's tools and man (systemd-analyze verify looks up the unit's manual pages).
+for tool in systemd-analyze:systemd man:man-db; do
+  command -v "${tool%%:*}" >/dev/null && continue
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${tool#*:}" >/dev/null 2>&1 ||
+    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${tool#*:}" >/dev/null; }
+done
+
 # 2. Installed the way a user installs it; apt-get brings the dependencies.
 (cd "$(dirname "$DEB")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$DEB")") \
   >"$WORK/apt-install.out" 2>&1 || { cat "$WORK/apt-install.out"; echo "test-package: apt-get install failed"; exit 1; }
@@ -75,8 +82,8 @@ check "programs in /usr/bin and the print sender in /usr/lib/telvano" \
 check "manual pages" bash -c "man -w telvano telvano-setup pfr-sim Ostrapo >/dev/null"
 check "the service's system user" bash -c "getent passwd telvano >/dev/null"
 
-# 3. The unit as systemd reads it (the tools come with systemd; verify reads the file, no running systemd).
-command -v systemd-analyze >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq systemd >/dev/null
+# 3. The unit as systemd reads it (verify reads the file and the programs and pages it names; no running
+# systemd is needed).
 check "systemd-analyze verify telvano.service" systemd-analyze verify "$UNIT"
 
 # 4. The local processor, from the installed simulator.
