@@ -13,16 +13,20 @@ namespace {
 namespace fs = std::filesystem;
 using telvano::testing::WriteFileBytes;
 
-class CmdWindowTest : public ::testing::Test, public CmdFixture {};
-
-TEST_F(CmdWindowTest, RunsTheFirstCommandFileAndSaysSoOnlyWhenTheResponseIsWritten) {
+// The window and its boxes outlive the module, which lets go of its window when it ends.
+struct CmdWindowParts {
   telvano::testing::RecordingFileView view;
   telvano::testing::RecordingInfo info;
+};
+
+class CmdWindowTest : public ::testing::Test, public CmdWindowParts, public CmdFixture {};
+
+TEST_F(CmdWindowTest, RunsTheFirstCommandFileAndSaysSoOnlyWhenTheResponseIsWritten) {
   m_cmd.AttachView(view, info);
   WriteFileBytes(In("CMD_2.csv"), "HELLO-TELVANO,\r\n");
   WriteFileBytes(In("cmd_1.csv"), "HELLO-TELVANO,\r\n");
   WriteFileBytes(In("INV_NS_1.csv"), "not offered here");
-  view.operatorScript = [&view] { view.ClickPanel1(); };
+  view.operatorScript = [this] { view.ClickPanel1(); };
   m_cmd.ShowModal();
   const std::vector<std::string> events = {
       "caption:TELVANO r10.0.023 | YJLQTEQR---DEV-LPFR-" + m_simulator->BaseUrl(), "panel:cmd_1.csv", "exec",

@@ -58,9 +58,10 @@ class JsonInvoiceTest : public InvoiceRoadTest {
     return !Exists(Input(kName)) && !Exists(Archive(kName)) && !Exists(Archive(kPending));
   }
 
-  TFormInvoiceJSON m_json;
+  // The window and its boxes outlive the module, which lets go of its window when it ends.
   ::telvano::testing::RecordingFileView m_view;
   ::telvano::testing::RecordingInfo m_info;
+  TFormInvoiceJSON m_json;
 };
 
 struct Answer {
