@@ -20,10 +20,11 @@ cmake --build "$BUILD_DIR" -j"${JOBS:-$(nproc)}"
 export TELVANO_SOURCE_DIR=$ROOT
 cd "$BUILD_DIR"
 # Sanitized programs run two to three times slower: a longer timeout than scripts/test.sh.
-# The unit and integration tests run here: the end-to-end tests (the real program, started as a process and
-# killed on purpose) and the Qt window tests add Qt's, fontconfig's and the X libraries' own process-lifetime
-# allocations and belong to the normal suite. ASAN_CTEST_ARGS replaces that choice ("-L e2e", "" for all).
-# InvoicePrintTest.PortOutsideTheFolder... starts the print sender from a test that LeakSanitizer cannot
-# follow ("does not work under ptrace"); it runs in the normal suite.
+# Every label runs: the end-to-end tests start the sanitized `telvano` (a fault ends it early or with a
+# non-zero exit code, which the tests check; its reports land in the test's stderr file), and the window tests
+# run Qt offscreen or on the virtual display. One test is left out: InvoicePrintTest.PortOutsideTheFolder...
+# passes, but under ctest LeakSanitizer's own tracer thread crashes at its exit ("Tracer caught signal 11"),
+# so no leak check can happen there; it runs in the normal suite. ASAN_CTEST_ARGS replaces that choice ("" for
+# everything).
 # shellcheck disable=SC2086
-ctest --output-on-failure -j"$(nproc)" --timeout 900 ${ASAN_CTEST_ARGS--LE "e2e|ui" -E "InvoicePrintTest.PortOutsideTheFolder"} "$@"
+ctest --output-on-failure -j"$(nproc)" --timeout 900 ${ASAN_CTEST_ARGS--E "InvoicePrintTest.PortOutsideTheFolder"} "$@"
