@@ -26,5 +26,9 @@ cd "$BUILD_DIR"
 # passes, but under ctest LeakSanitizer's own tracer thread crashes at its exit ("Tracer caught signal 11"),
 # so no leak check can happen there; it runs in the normal suite. ASAN_CTEST_ARGS replaces that choice ("" for
 # everything).
+# The same tracer crash ("Tracer caught signal 11", LeakSanitizer has encountered a fatal error) now and then hits
+# another test at its exit (one in about 450 in a CI run): a test that fails is run once more. A real fault of
+# ours fails both runs.
 # shellcheck disable=SC2086
-ctest --output-on-failure -j"$(nproc)" --timeout 900 ${ASAN_CTEST_ARGS--E "InvoicePrintTest.PortOutsideTheFolder"} "$@"
+ctest --output-on-failure -j"$(nproc)" --timeout 900 --repeat until-pass:2 \
+  ${ASAN_CTEST_ARGS--E "InvoicePrintTest.PortOutsideTheFolder"} "$@"
