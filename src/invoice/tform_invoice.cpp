@@ -46,18 +46,6 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-// Moves the input into the archive without following it (a symbolic link, a folder or a FIFO moves as what
-// it is) and without needing space on the disk; a copy is made only across file systems.
-bool MoveAside(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-  if (errno != EXDEV) return false;
-  std::error_code error;
-  if (!fs::is_regular_file(fs::symlink_status(from, error))) return false;
-  if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) return false;
-  RemoveQuietly(from);
-  return true;
-}
-
 }  // namespace
 
 TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Database& database, sdc::TFormHTTP& http,
@@ -292,7 +280,7 @@ void TFormInvoice::Fail(const std::string& fileName, const Attempt& attempt, con
   if (!IsBareName(fileName)) return;  // never join such a name to a folder
   std::error_code error;
   if (fs::exists(fs::symlink_status(InputPath(fileName), error)) &&
-      !MoveAside(InputPath(fileName), ArchivePath(fileName))) {
+      !platform::MoveAside(InputPath(fileName), ArchivePath(fileName))) {
     m_completion.Log("Račun " + fileName + " nije premešten u arhivu / The invoice file could not be archived");
   }
   if (attempt.requestWritten && !record.options.keepJson) RemoveQuietly(ArchivePath(record.uuid + "_req.json"));

@@ -65,17 +65,6 @@ std::string OneLine(std::string text) {
   return core::Utf8Prefix(text, kLoggedTextLength);
 }
 
-// Moves an entry without following it and without needing space; a copy only across file systems, and only
-// of a plain file.
-bool MoveAside(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-  if (errno != EXDEV) return false;
-  std::error_code error;
-  if (!fs::is_regular_file(fs::symlink_status(from, error))) return false;
-  if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) return false;
-  RemoveQuietly(from);
-  return true;
-}
 
 }  // namespace
 
@@ -309,7 +298,7 @@ void TFormInvoiceJSON::Wait(const std::string& name, const std::string& requestI
 }
 
 void TFormInvoiceJSON::SetAside(const std::string& name, const std::string& reason) {
-  if (!MoveAside(InputPath(name), ArchivePath(name))) {
+  if (!platform::MoveAside(InputPath(name), ArchivePath(name))) {
     Log("JSON račun " + name + " nije premešten u arhivu / The JSON invoice file could not be archived");
   }
   TryWriteResponse(name, reason);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -115,6 +116,16 @@ void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned 
   if (!fd.Close()) fail(errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0) fail(errno);
   SyncFolder(FolderOf(path));
+}
+
+bool MoveAside(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(from, error))) return false;
+  if (!std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error)) return false;
+  std::filesystem::remove(from, error);
+  return true;
 }
 
 void SyncFolder(const std::string& folder) {

@@ -32,6 +32,11 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes = std::n
 // temporary file is ever readable by others.
 void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode = 0644);
 
+// Moves a folder entry to `to` as what it is (a link, a folder or a FIFO is never followed or opened) and without
+// needing space on the disk; only across file systems is a plain file copied and then removed. False when it
+// could not be moved.
+bool MoveAside(const std::string& from, const std::string& to);
+
 // Flushes a folder's entries (a rename or a new file in it) to the disk; raises FileError.
 void SyncFolder(const std::string& folder);
 
