@@ -24,18 +24,18 @@ class XvfbDisplay {
   std::string Name() const { return ":" + std::to_string(m_number); }  // for DISPLAY
 
   // The id of the first visible window whose name matches the regular expression, once there is one; "" after
-  // `limit`.
+  // `limit` (generous: a program's windows take their time on a loaded machine).
   std::string WaitForWindow(const std::string& namePattern,
-                            std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+                            std::chrono::milliseconds limit = std::chrono::seconds(45)) const;
   // Like WaitForWindow, for a window other than `except` (a dialog that carries its parent's caption).
   std::string WaitForOtherWindow(const std::string& namePattern, const std::string& except,
-                                 std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+                                 std::chrono::milliseconds limit = std::chrono::seconds(45)) const;
   // True when the window is no longer visible within `limit`.
   bool WaitForWindowClosed(const std::string& window,
-                           std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+                           std::chrono::milliseconds limit = std::chrono::seconds(45)) const;
   // True when no visible window's name matches any more within `limit`.
   bool WaitForWindowGone(const std::string& namePattern,
-                         std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+                         std::chrono::milliseconds limit = std::chrono::seconds(45)) const;
   // Gives `window` the keyboard, then types the text / presses the keys (xdotool key names: Return, Escape).
   void Type(const std::string& window, const std::string& text) const;
   void Keys(const std::string& window, const std::vector<std::string>& keys) const;
