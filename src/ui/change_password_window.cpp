@@ -7,11 +7,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/window_parts.h"
+
 namespace telvano::ui {
 
 namespace {
 
-constexpr const char* kSkyBlue = "#87CEEB";
 
 // Lower-cases an edit field's text as it is typed, keeping the cursor where it was.
 void LowerCaseAsTyped(QLineEdit* edit) {
@@ -54,15 +55,9 @@ ChangePasswordWindow::ChangePasswordWindow(cert::TFormChangePassword& form, QWid
   m_leNewSoftKey = AddField(m_groupBox2, "LENewSoftKey", "new");
   m_leConfirmNewSoftKey = AddField(m_groupBox2, "LEConfirmNewSoftKey", "confirm");
 
-  m_panel1 = new QPushButton(QString::fromUtf8(cert::kSavePasswordsCaption), this);
-  m_panel1->setObjectName("Panel1");
-  m_panel1->setMinimumHeight(64);
+  m_panel1 = NewActionTile(QString::fromUtf8(cert::kSavePasswordsCaption), "Panel1", 64, this);
   // Enter in a field goes on to the next one; only the last field and the tile itself save.
   m_panel1->setAutoDefault(false);
-  m_panel1->setStyleSheet(QString("background-color: %1; color: black;").arg(kSkyBlue));
-  QFont panelFont = m_panel1->font();
-  panelFont.setPointSize(14);
-  m_panel1->setFont(panelFont);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);

@@ -4,11 +4,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/window_parts.h"
+
 namespace telvano::ui {
 
 namespace {
 
-constexpr const char* kSkyBlue = "#87CEEB";
 
 }  // namespace
 
@@ -18,28 +19,11 @@ ExecScriptWindow::ExecScriptWindow(cert::TFormExecScript& form, QWidget* parent)
   setWindowTitle(QString::fromUtf8(cert::kExecScriptCaption));
   setModal(true);
 
-  m_panelFile = new QLabel(this);
-  m_panelFile->setObjectName("PanelFile");
-  m_panelFile->setTextFormat(Qt::PlainText);
-  m_panelFile->setAlignment(Qt::AlignCenter);
-  m_panelFile->setMinimumHeight(72);
-  m_panelFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_panelFile->setStyleSheet(
-      "background-color: white; color: black; border: 1px solid #7a7a7a; padding: 8px;");
-  QFont fileFont = m_panelFile->font();
-  fileFont.setPointSize(14);
-  fileFont.setBold(true);
-  m_panelFile->setFont(fileFont);
+  m_panelFile = NewFilePanel(this);
 
-  m_panelExecScript = new QPushButton(QString::fromUtf8(cert::kExecScriptCaption), this);
-  m_panelExecScript->setObjectName("PanelExecScript");
-  m_panelExecScript->setMinimumHeight(72);
+  m_panelExecScript = NewActionTile(QString::fromUtf8(cert::kExecScriptCaption), "PanelExecScript", 72, this);
   m_panelExecScript->setDefault(true);
   m_panelExecScript->setAutoDefault(true);
-  m_panelExecScript->setStyleSheet(QString("background-color: %1; color: black;").arg(kSkyBlue));
-  QFont panelFont = m_panelExecScript->font();
-  panelFont.setPointSize(14);
-  m_panelExecScript->setFont(panelFont);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);

@@ -4,11 +4,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/window_parts.h"
+
 namespace telvano::ui {
 
 namespace {
 
-constexpr const char* kSkyBlue = "#87CEEB";
 
 }  // namespace
 
@@ -17,28 +18,11 @@ FileWindow::FileWindow(const core::FileWindowForm& form, QWidget* parent) : QDia
   setWindowTitle(QString::fromUtf8(form.caption));
   setModal(true);
 
-  m_panelFile = new QLabel(this);
-  m_panelFile->setObjectName("PanelFile");
-  m_panelFile->setTextFormat(Qt::PlainText);
-  m_panelFile->setAlignment(Qt::AlignCenter);
-  m_panelFile->setMinimumHeight(72);
-  m_panelFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_panelFile->setStyleSheet(
-      "background-color: white; color: black; border: 1px solid #7a7a7a; padding: 8px;");
-  QFont fileFont = m_panelFile->font();
-  fileFont.setPointSize(14);
-  fileFont.setBold(true);
-  m_panelFile->setFont(fileFont);
+  m_panelFile = NewFilePanel(this);
 
-  m_panel1 = new QPushButton(QString::fromUtf8(form.panel1Caption), this);
-  m_panel1->setObjectName("Panel1");
-  m_panel1->setMinimumHeight(72);
+  m_panel1 = NewActionTile(QString::fromUtf8(form.panel1Caption), "Panel1", 72, this);
   m_panel1->setDefault(true);
   m_panel1->setAutoDefault(true);
-  m_panel1->setStyleSheet(QString("background-color: %1; color: black;").arg(kSkyBlue));
-  QFont panelFont = m_panel1->font();
-  panelFont.setPointSize(14);
-  m_panel1->setFont(panelFont);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);

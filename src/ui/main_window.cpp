@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "ui/telvano_logo.h"
+#include "ui/window_parts.h"
 
 namespace telvano::ui {
 
@@ -19,8 +20,6 @@ namespace {
 
 // The tray shows TELVANO's mark.
 QIcon TelvanoIcon() { return QIcon(TelvanoLogo(32)); }
-
-constexpr const char* kSkyBlue = "#87CEEB";
 
 // The panels are large tiles for the keyboard: the window takes every key before its controls, so the
 // tiles themselves never hold the focus.
