@@ -1,20 +1,19 @@
 #include "support/xvfb_display.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <thread>
 
 extern char** environ;
 
 namespace telvano::testing {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
@@ -55,27 +54,41 @@ std::string Capture(const std::vector<std::string>& arguments, const std::string
 
 bool XvfbDisplay::Available() { return Executable("/usr/bin/Xvfb") && Executable("/usr/bin/xdotool"); }
 
+// Xvfb picks a free display number itself and writes it to the pipe once it accepts connections: choosing
+// the number here raced with other Xvfbs, and a socket left by an earlier one looked like a ready display.
 XvfbDisplay::XvfbDisplay() {
-  for (m_number = 90 + static_cast<int>(::getpid() % 50); m_number < 200; ++m_number) {
-    if (!fs::exists("/tmp/.X" + std::to_string(m_number) + "-lock")) break;
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) {
+    ADD_FAILURE() << "cannot make a pipe for Xvfb";
+    return;
   }
-  const std::string display = Name();
-  const char* argv[] = {"/usr/bin/Xvfb", display.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp", nullptr};
+  const std::string displayFd = std::to_string(pipeEnds[1]);
+  const char* argv[] = {"/usr/bin/Xvfb", "-displayfd", displayFd.c_str(), "-screen", "0", "1280x900x24",
+                        "-nolisten", "tcp", nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const int spawned = posix_spawn(&m_pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeEnds[1]);
   if (spawned != 0) {
+    ::close(pipeEnds[0]);
     ADD_FAILURE() << "cannot start Xvfb";
     m_pid = -1;
     return;
   }
-  const fs::path socket = "/tmp/.X11-unix/X" + std::to_string(m_number);
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!fs::exists(socket) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
-  if (!fs::exists(socket)) ADD_FAILURE() << "Xvfb " << display << " did not come up";
+  std::string number;
+  pollfd ready{pipeEnds[0], POLLIN, 0};
+  char c = 0;
+  while (::poll(&ready, 1, 30000) == 1 && ::read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
+  ::close(pipeEnds[0]);
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+    ADD_FAILURE() << "Xvfb did not come up";
+    return;
+  }
+  m_number = std::stoi(number);
 }
 
 XvfbDisplay::~XvfbDisplay() {
