@@ -10,6 +10,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "cert/tform_exec_script.h"
 #include "db/database.h"
 
 namespace telvano::setup {
@@ -29,6 +30,12 @@ void ChangeOwner(const fs::path& path, uid_t user, gid_t group) {
   if (::chown(path.c_str(), user, group) != 0)
     throw std::runtime_error("cannot give " + path.string() + " to " + kServerUser + ": " +
                              std::strerror(errno));
+}
+
+// The folder keeps its group and the rest of its mode, so the installation's owner still works in it.
+void GiveFolderToServer(const fs::path& folder, uid_t user) {
+  ChangeOwner(folder, user, static_cast<gid_t>(-1));
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
 }
 
 }  // namespace
@@ -62,10 +69,15 @@ void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out) {
   fs::permissions(
       file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write);
   const fs::path folder = file.parent_path();
-  ChangeOwner(folder, account->pw_uid, static_cast<gid_t>(-1));  // the folder keeps its group
-  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+  GiveFolderToServer(folder, account->pw_uid);
   out << "  gave             " << file.string() << " and its folder to the server's user " << kServerUser
       << "\n";
+  // The server itself writes the copies of a backup there.
+  const fs::path backups = folder / cert::kBackupFolderName;
+  if (fs::is_directory(backups)) {
+    GiveFolderToServer(backups, account->pw_uid);
+    out << "  gave             " << backups.string() << " to " << kServerUser << " for the backups\n";
+  }
   for (fs::path above = folder.parent_path(); !above.empty(); above = above.parent_path()) {
     if ((fs::status(above).permissions() & fs::perms::others_exec) == fs::perms::none) {
       fs::permissions(above, fs::perms::others_exec, fs::perm_options::add);

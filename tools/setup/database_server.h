@@ -20,7 +20,8 @@ std::string ServerDatabaseName(const std::string& host, const std::string& datab
 
 // Hands a database file over to the server's user, since the server, not the program, opens it: the file
 // becomes firebird's (and its group's) with mode 0660, its folder firebird's with rwx for the owner (the
-// folder's group and the rest of its mode stay), and every folder above gets the others' x bit where it
+// folder's group and the rest of its mode stay), so is the BackupDB folder beside it (the server writes the
+// backups), and every folder above gets the others' x bit where it
 // lacks it, so the server can reach the file. Reports each change on `out`; throws std::runtime_error when
 // there is no such user or a change is refused.
 void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out);

@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "db/database.h"
+#include "db/database_backup.h"
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
 #include "support/firebird_server.h"
@@ -94,6 +95,11 @@ TEST(DatabaseServerInstallation, InvoicesAndAReportThroughTheServer) {
     EXPECT_EQ((*row)[0].AsString(), "2");
     EXPECT_EQ((*row)[1].AsDecimal().ToFixed(2), "20.00");
     observer->Close();
+    // The server, running as its own user, writes the backup into the installation's BackupDB.
+    const fs::path backup = shop / "Data" / "BackupDB" / "TELVANO_server.FDB";
+    EXPECT_NO_THROW(db::BackupDatabaseFile(attach, backup.string()));
+    std::error_code missing;
+    EXPECT_GT(fs::file_size(backup, missing), 0u) << missing.message();
   }
 
   Drop(input, "CMD_0001.csv", "X-REPORT,\r\n");
