@@ -103,11 +103,13 @@ std::string XvfbDisplay::Xdotool(std::vector<std::string> arguments, int* exitCo
   return Capture(arguments, Name(), exitCode);
 }
 
-std::string XvfbDisplay::WaitForWindow(const std::string& namePattern, std::chrono::milliseconds limit) const {
+std::string XvfbDisplay::WaitForWindow(const std::string& namePattern, std::chrono::milliseconds limit,
+                                       const std::function<bool()>& worthWaiting) const {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   do {
     const std::string ids = Xdotool({"search", "--onlyvisible", "--name", namePattern});
     if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+    if (worthWaiting && !worthWaiting()) break;
     std::this_thread::sleep_for(50ms);
   } while (std::chrono::steady_clock::now() < deadline);
   return {};

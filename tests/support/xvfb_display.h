@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ class XvfbDisplay {
   std::string Name() const { return ":" + std::to_string(m_number); }  // for DISPLAY
 
   // The id of the first visible window whose name matches the regular expression, once there is one; "" after
-  // `limit` (generous: a program's windows take their time on a loaded machine).
+  // `limit` (generous: a program's windows take their time on a loaded machine), or as soon as `worthWaiting`
+  // says the window can no longer come (its program has ended).
   std::string WaitForWindow(const std::string& namePattern,
-                            std::chrono::milliseconds limit = std::chrono::seconds(45)) const;
+                            std::chrono::milliseconds limit = std::chrono::seconds(45),
+                            const std::function<bool()>& worthWaiting = {}) const;
   // Like WaitForWindow, for a window other than `except` (a dialog that carries its parent's caption).
   std::string WaitForOtherWindow(const std::string& namePattern, const std::string& except,
                                  std::chrono::milliseconds limit = std::chrono::seconds(45)) const;

@@ -68,7 +68,7 @@ class OperatorSession : public ::testing::Test {
 
 TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
   installation.Start({}, display->Name());
-  const std::string login = display->WaitForWindow("^Login$");
+  const std::string login = display->WaitForWindow("^Login$", 45s, [this] { return installation.Running(); });
   ASSERT_FALSE(login.empty()) << installation.StderrText();
   display->Type(login, E2eInstallation::kLoginSecret);
   display->Keys(login, {"Return"});
