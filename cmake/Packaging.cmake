@@ -63,7 +63,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # that libfbclient loads at run time, and adduser makes the service's user.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-server-core, adduser")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-server, firebird3.0-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-server, firebird3.0-utils, openssl")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm
     ${PROJECT_SOURCE_DIR}/packaging/postrm)

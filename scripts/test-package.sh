@@ -3,8 +3,8 @@
 # lintian), installs it with apt-get, makes the system installation with the installed telvano-setup, starts
 # the installed pfr-sim as the local processor and the installed telvano the way telvano.service does (its
 # user, its environment lines, the environment file, its umask, its runtime folder; systemd is not needed),
-# fiscalises one invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO and removes the
-# package. It refuses to run where a system installation or the package already exists, and leaves none.
+# fiscalises one invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO, imports a PFX
+# made by the packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes the package. It refuses to run where a system installation or the package already exists, and leaves none.
 #   KEEP_DEB=1   reuse build-package/telvano_*.deb when it is there (no build, no lintian)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +40,7 @@ check() {  # check "what" command...
 
 WORK=$(mktemp -d)
 SIM_PID=""
+VPFR_PID=""
 TELVANO_PID=""
 stop_process() {  # SIGTERM, then SIGKILL after 10 s
   [ -n "$1" ] || return 0
@@ -52,6 +53,7 @@ cleanup() {
   trap - EXIT INT TERM
   stop_process "$TELVANO_PID"
   stop_process "$SIM_PID"
+  stop_process "$VPFR_PID"
   # Removed (by the test) and purged, so the machine is as it was, apart from the system user.
   DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq telvano >/dev/null 2>&1 || true
   rm -rf "$DATA" "$CONF" "$RUN" "$ENV_FILE" "$WORK"
@@ -169,9 +171,29 @@ check "STOP-TELVANO ends telvano with exit code 0 ($CODE)" test "$CODE" = 0
 check "the stop notice" grep -q "OK," "$EXCH/SDC_Out/stop_info.txt"
 check "its messages reach stderr, which systemd sends to the journal" test -s "$WORK/telvano.err"
 
-# 9. Removed again; the data stays (fiscal records are never removed with the program).
+# 9. A virtual processor from the installed files only: the packaged test PKI, the simulator over HTTPS and
+# the taxpayer's legacy PFX imported into an installation of its own.
+PKI="$WORK/pki"
+check "the packaged make-test-pki.sh makes a VPFR's certificates" \
+  bash -c "/usr/share/telvano/make-test-pki.sh '$PKI' >'$WORK/pki.out' 2>&1 && test -s '$PKI/client-legacy.p12'"
+/usr/bin/pfr-sim --mode vpfr --listen 127.0.0.1:0 --cert "$PKI/server.pem" --key "$PKI/server.key" \
+  --client-ca "$PKI/ca.pem" >"$WORK/vpfr.out" 2>"$WORK/vpfr.err" &
+VPFR_PID=$!
+for _ in $(seq 100); do [ -s "$WORK/vpfr.out" ] && break; sleep 0.1; done
+VPFR_URL=$(head -n1 "$WORK/vpfr.out")
+check "pfr-sim serves a VPFR with them ($VPFR_URL)" test "${VPFR_URL%%://*}" = https
+/usr/bin/telvano-setup --root "$WORK/vshop" --login-secret pkg-login --soft-secret "$SOFT_KEY" \
+  >"$WORK/vsetup.out" 2>&1 || cat "$WORK/vsetup.out"
+VPFR_SERIAL=$(/usr/bin/telvano-setup --root "$WORK/vshop" --import-pfx "$PKI/client-legacy.p12" \
+  --pfx-password test1234 --pac ABC123 --url "$VPFR_URL" --developer-tin 123456789 2>"$WORK/import.err") ||
+  cat "$WORK/import.err"
+check "the legacy PFX imported as working certificate ($VPFR_SERIAL)" test "$VPFR_SERIAL" = "$(cat "$PKI/client.serial")"
+stop_process "$VPFR_PID"
+
+# 10. Removed again; the data stays (fiscal records are never removed with the program).
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq telvano >"$WORK/apt-remove.out" 2>&1 || cat "$WORK/apt-remove.out"
-check "apt-get remove takes the programs away" test ! -e /usr/bin/telvano -a ! -e /usr/lib/telvano/Ostrapo
+check "apt-get remove takes the programs away" \
+  test ! -e /usr/bin/telvano -a ! -e /usr/lib/telvano/Ostrapo -a ! -e /usr/share/telvano/make-test-pki.sh
 check "and leaves the data" test -s "$DATA/Data/TELVANO.FDB"
 
 if [ "$FAILED" -ne 0 ]; then

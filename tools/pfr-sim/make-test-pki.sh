@@ -22,8 +22,10 @@
 # defaults of the configuration values CertTinOid and CertUrlOid.
 set -euo pipefail
 
-usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit "${1:-2}"; }
 [ $# -ge 1 ] || usage
+# An option in the place of OUTDIR would become a folder of that name.
+case $1 in -h | --help) usage 0 ;; -*) usage ;; esac
 OUT=$1; shift
 SERIAL=$(openssl rand -hex 8 | tr 'a-f' 'A-F')
 TIN=123456789
