@@ -19,11 +19,10 @@ std::string ReadSysdbaPassword(const std::string& file = kSysdbaPasswordFile);
 std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile);
 
 // Hands a database file over to the server's user, since the server, not the program, opens it: the file
-// becomes firebird's (and its group's) with mode 0660, its folder firebird's with rwx for the owner (the
-// folder's group and the rest of its mode stay), so is the BackupDB folder beside it (the server writes the
-// backups), and every folder above gets the others' x bit where it
-// lacks it, so the server can reach the file. Reports each change on `out`; throws std::runtime_error when
-// there is no such user or a change is refused.
+// becomes firebird's (and its group's) with mode 0660; its folder, and the BackupDB folder beside it where the
+// server writes the backups, become firebird's with rwx for the owner (their group and the rest of their mode
+// stay); every folder above gets the others' x bit where it lacks it, so the server can reach the file.
+// Reports each change on `out`; throws std::runtime_error when there is no such user or a change is refused.
 void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out);
 
 // Attaches to `databaseName` ("host:path") as SYSDBA with `password` and detaches again; returns "" when
