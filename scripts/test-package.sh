@@ -4,7 +4,8 @@
 # the installed pfr-sim as the local processor and the installed telvano the way telvano.service does (its
 # user, its environment lines, the environment file, its umask, its runtime folder; systemd is not needed),
 # fiscalises one invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO, imports a PFX
-# made by the packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes the package. It refuses to run where a system installation or the package already exists, and leaves none.
+# made by the packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes the package.
+# It refuses to run where a system installation or the package already exists, and leaves none.
 #   KEEP_DEB=1   reuse build-package/telvano_*.deb when it is there (no build, no lintian)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -65,7 +65,6 @@ std::string OneLine(std::string text) {
   return core::Utf8Prefix(text, kLoggedTextLength);
 }
 
-
 }  // namespace
 
 TFormInvoiceJSON::TFormInvoiceJSON(const core::Configuration& configuration, sdc::TFormHTTP& http,

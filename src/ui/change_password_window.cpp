@@ -13,7 +13,6 @@ namespace telvano::ui {
 
 namespace {
 
-
 // Lower-cases an edit field's text as it is typed, keeping the cursor where it was.
 void LowerCaseAsTyped(QLineEdit* edit) {
   QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {

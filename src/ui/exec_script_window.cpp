@@ -8,11 +8,6 @@
 
 namespace telvano::ui {
 
-namespace {
-
-
-}  // namespace
-
 ExecScriptWindow::ExecScriptWindow(cert::TFormExecScript& form, QWidget* parent)
     : QDialog(parent), m_form(form) {
   setObjectName("FormExecScript");

@@ -8,11 +8,6 @@
 
 namespace telvano::ui {
 
-namespace {
-
-
-}  // namespace
-
 FileWindow::FileWindow(const core::FileWindowForm& form, QWidget* parent) : QDialog(parent) {
   setObjectName(form.objectName);
   setWindowTitle(QString::fromUtf8(form.caption));
