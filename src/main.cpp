@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <pthread.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/input_readiness.h"
 #include "app/start_arguments.h"
 #include "app/telvano_program.h"
 #include "core/configuration.h"
@@ -26,6 +26,7 @@
 #include "platform/clock.h"
 #include "platform/file_probe.h"
 #include "platform/single_instance_lock.h"
+#include "platform/stop_signals.h"
 #include "ui/certificate_window.h"
 #include "ui/change_password_window.h"
 #include "ui/exec_script_window.h"
@@ -59,18 +60,6 @@ int ReportRegistryError(const char* text, bool headless, int& argc, char** argv)
   return 0;
 }
 
-// Ctrl-C and SIGTERM end the program the way the tray's exit does. They are blocked in every thread from
-// the first line of main on (the embedded database engine's threads inherit that) and read through a
-// signalfd in the message loop, so no thread is ever interrupted by them.
-int BlockStopSignals() {
-  sigset_t stopSet;
-  sigemptyset(&stopSet);
-  sigaddset(&stopSet, SIGINT);
-  sigaddset(&stopSet, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
-  return ::signalfd(-1, &stopSet, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
 // The POS hands over the software secret and the PIN or PAC on the command line, where every local user
 // could read them in /proc/<pid>/cmdline and ps. Once they are copied, the originals are overwritten in
 // place (the kernel shows that memory).
@@ -81,7 +70,7 @@ void HideArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int stopSignals = BlockStopSignals();
+  const int stopSignals = telvano::platform::BlockStopSignals();
   const bool headless = RunsHeadless();
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -105,13 +94,25 @@ int main(int argc, char** argv) {
   } catch (const telvano::core::RegistryError& error) {
     return ReportRegistryError(error.what(), headless, argc, argv);
   }
+  // The same holds for the installation, before anything is written into it: a program started by another
+  // user or with another lock folder on this installation leaves just as silently.
+  telvano::platform::SingleInstanceLock installationLock(
+      telvano::platform::InstallationLockPath(configuration.ApplDataDir));
+  try {
+    if (!installationLock.TryAcquire()) return 0;
+  } catch (const std::exception& error) {
+    // No ApplData folder: the start-up reports the installation's fault itself.
+    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+  }
 
+  telvano::platform::SystemClock clock;
+  // Watched from now on, so that a file the POS writes during the start-up is seen being written.
+  telvano::app::InputReadiness inputReadiness(configuration.InputDir, clock, telvano::platform::IsStillBeingWritten);
   const std::vector<std::string> arguments = telvano::app::StartArguments({argv + 1, argv + argc});
   HideArguments(argc, argv);
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the message windows come and go; the tray icon stays
 
-  telvano::platform::SystemClock clock;
   telvano::ui::MainWindow mainWindow(!headless);
   telvano::ui::YellowMsgWindow yellowMsgWindow;
   telvano::core::HeadlessYellowMsgView headlessMessages;
@@ -124,7 +125,9 @@ int main(int argc, char** argv) {
     telvano::ui::FileWindow jsonInvoiceWindow(telvano::invoice::kInvoiceJsonWindowForm);
     telvano::app::TelvanoProgram program(std::move(configuration), clock,
                                          {mainWindow, messageView, &invoiceWindow, &cmdWindow, &jsonInvoiceWindow},
-                                         headless, telvano::platform::IsStillBeingWritten);
+                                         headless, [&inputReadiness](const std::string& path) {
+                                           return inputReadiness.StillBeingWritten(path);
+                                         });
     telvano::ui::LoginWindow loginWindow(program.Login());
     program.Login().AttachView(loginWindow);
     telvano::ui::ExecScriptWindow execScriptWindow(program.ExecScript());
@@ -134,7 +137,14 @@ int main(int argc, char** argv) {
     telvano::ui::CertificateWindow certificateWindow(program.Certificate());
     program.Certificate().AttachView(certificateWindow);
     telvano::app::TFormMainTELVANO& main = program.Main();
-    mainWindow.SetHandlers({[&main] { main.Timer1Timer(); }, [&main] { main.TrayIcon1Click(); },
+    // A tick never starts while a stop signal waits: the program ends first.
+    mainWindow.SetHandlers({[&main] {
+                              if (telvano::platform::StopSignalPending()) {
+                                main.CloseTELVANOClick();
+                              } else {
+                                main.Timer1Timer();
+                              }
+                            }, [&main] { main.TrayIcon1Click(); },
                             [&main] { main.CloseTELVANOClick(); }, [&main](char key) { main.FormKeyPress(key); }});
 
     std::unique_ptr<QSocketNotifier> stopSignalNotifier;

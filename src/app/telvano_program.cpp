@@ -9,7 +9,9 @@
 #include "db/schema.h"
 #include "db/settings.h"
 #include "invoice/test_invoice.h"
+#include "app/stop_request.h"
 #include "platform/process.h"
+#include "platform/stop_signals.h"
 
 namespace telvano::app {
 
@@ -39,6 +41,9 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
                      .backupDatabase = [this](const std::string& suffix) { m_execScript.BackupDatabase(suffix, false); }}),
       m_views(views) {
   m_invoiceJson.SetLog([this](const std::string& line) { AppendLog(line); });
+  m_http.SetStopTest(
+      StopRequest(m_main.Configuration().InputDir, m_main.Configuration().CodePage, platform::StopSignalPending,
+                  [this] { return m_polling; }));
   if (const int seconds = core::ReadTimeoutSeconds(m_main.Configuration()); seconds > 0) {
     sdc::TransportTimeouts timeouts = m_http.Timeouts();
     timeouts.read = std::chrono::seconds(seconds);
@@ -148,6 +153,7 @@ void TelvanoProgram::ResolveOpenInvoices() {
 }
 
 bool TelvanoProgram::PrepareTick() {
+  m_polling = true;
   if (!m_invoice || !ReachDatabase()) return false;
   try {
     m_invoice->ResolveOpenInvoices();

@@ -115,6 +115,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;
   std::unique_ptr<cmd::TFormCmd> m_cmd;
+  bool m_polling = false;  // the poller has begun its ticks
   std::string m_databaseProblem;  // the last database failure logged, so an outage is logged once
 };
 

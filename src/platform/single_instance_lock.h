@@ -8,6 +8,12 @@ namespace telvano::platform {
 // or /tmp/TELVANO_Started.lock when XDG_RUNTIME_DIR is not set.
 std::string DefaultInstanceLockPath();
 
+// The lock file inside an installation (in its ApplData folder). The per-user lock above keeps one user
+// from starting the program twice; this one keeps every program on one installation, whoever starts it
+// and wherever its runtime folder is (the service, a POS user, telvano-setup), from working beside another:
+// two of them would fiscalise the same inputs.
+std::string InstallationLockPath(const std::string& applDataDir);
+
 // One running instance per lock file: an exclusive flock on the file. The kernel drops the lock when the
 // holder ends in any way (exit, crash, kill), so a stale file never blocks a new start.
 class SingleInstanceLock {

@@ -63,11 +63,10 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (fd.Get() < 0) throw FileError(ReadFailure(path, errno));
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
+namespace {
+
+std::string ReadOpenFile(const Descriptor& fd, const struct stat& info, const std::string& path,
+                         std::size_t maxBytes) {
   if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > maxBytes) {
     throw FileTooLargeError("Fajl je prevelik / File too large: " + path + " (" + std::to_string(info.st_size) +
                             " bytes)");
@@ -89,6 +88,34 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
   return bytes;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.Get() < 0) throw FileError(ReadFailure(path, errno));
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
+  return ReadOpenFile(fd, info, path, maxBytes);
+}
+
+RegularFile ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+  // Opened once: a link is not followed, a FIFO or device does not block, and what is checked is what is read.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+  if (fd.Get() < 0) {
+    if (errno == ELOOP) throw NotRegularFileError(path);
+    throw FileError(ReadFailure(path, errno));
+  }
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
+  if (!S_ISREG(info.st_mode)) throw NotRegularFileError(path);
+  RegularFile file;
+  file.bytes = ReadOpenFile(fd, info, path, maxBytes);
+  file.modified = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+  return file;
 }
 
 void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <limits>
 #include <stdexcept>
@@ -23,6 +24,23 @@ class FileTooLargeError : public FileError {
 // The whole content of a file. Raises FileError when it cannot be read and FileTooLargeError when it holds
 // more than `maxBytes`.
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+
+// A folder entry that is not a plain file (a link, a folder, a FIFO, a device); what() names it.
+class NotRegularFileError : public FileError {
+ public:
+  explicit NotRegularFileError(const std::string& path)
+      : FileError("Nije običan fajl / Not a regular file: " + path) {}
+};
+
+struct RegularFile {
+  std::string bytes;
+  std::chrono::system_clock::time_point modified;  // the last change of its content
+};
+
+// Reads a file from a folder that others may write: opened once without following a link and without
+// waiting, checked through that descriptor to be a plain file of at most `maxBytes`, and read through it.
+// Raises NotRegularFileError, FileTooLargeError or FileError.
+RegularFile ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
 // Replaces `path` as a whole, so that no reader ever sees half of it and a crash leaves either the old file
 // or the new one: the bytes go to a hidden temporary name in the same folder, are flushed to the disk,

@@ -117,10 +117,16 @@ struct SilenceWatch {
   curl_off_t lastDown = 0;
   curl_off_t lastUp = 0;
   bool expired = false;
+  const TFormHTTP::StopTest* stopTest = nullptr;
+  bool stopped = false;
 };
 
 int WatchSilence(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto* watch = static_cast<SilenceWatch*>(user);
+  if (watch->stopTest && *watch->stopTest && (*watch->stopTest)()) {
+    watch->stopped = true;
+    return 1;
+  }
   const auto now = std::chrono::steady_clock::now();
   // The connect time-out covers the way to the processor; silence counts once the connection stands.
   curl_off_t connected = 0;
@@ -161,12 +167,19 @@ TFormHTTP::TFormHTTP(const core::Configuration& configuration, const core::Worki
   ResponseCode = -1;
 }
 
+TFormHTTP::Endpoint TFormHTTP::WorkingEndpoint(bool virtualProcessor) {
+  if (!m_workingState.WorkSerial.empty() && !m_workingState.WorkPin.empty()) {
+    m_secretsBySerial[m_workingState.WorkSerial] = m_workingState.WorkPin;
+  }
+  return {virtualProcessor, m_workingState.WorkUrl, m_workingState.WorkSerial, m_workingState.WorkPin};
+}
+
 void TFormHTTP::CallLPFR(int operation, const std::string& fileName, const std::string& requestId) {
-  Call(false, operation, fileName, requestId);
+  Call(WorkingEndpoint(false), operation, fileName, requestId);
 }
 
 void TFormHTTP::CallVPFR(int operation, const std::string& fileName, const std::string& requestId) {
-  Call(true, operation, fileName, requestId);
+  Call(WorkingEndpoint(true), operation, fileName, requestId);
 }
 
 void TFormHTTP::CallWorking(int operation, const std::string& fileName, const std::string& requestId) {
@@ -177,6 +190,22 @@ void TFormHTTP::CallWorking(int operation, const std::string& fileName, const st
   }
 }
 
+ProcessorTarget TFormHTTP::WorkingTarget() const {
+  return {m_workingState.WorkSerial, m_workingState.WorkIsLpfr, m_workingState.WorkUrl};
+}
+
+void TFormHTTP::CallTarget(const ProcessorTarget& target, int operation, const std::string& fileName,
+                           const std::string& requestId) {
+  // An invoice stored before processors were remembered names none: it belongs to the working one.
+  if (target.url.empty() || target == WorkingTarget()) {
+    CallWorking(operation, fileName, requestId);
+    return;
+  }
+  const auto secret = m_secretsBySerial.find(target.serial);
+  Call({!target.isLpfr, target.url, target.serial, secret == m_secretsBySerial.end() ? "" : secret->second},
+       operation, fileName, requestId);
+}
+
 void TFormHTTP::ResetResult() {
   ResponseBody.clear();
   ErrorText.clear();
@@ -184,15 +213,20 @@ void TFormHTTP::ResetResult() {
   RequestMayHaveArrived = false;
 }
 
-void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fileName,
+void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string& fileName,
                      const std::string& requestId) {
+  const bool virtualProcessor = endpoint.virtualProcessor;
   ResetResult();
   RequestId = requestId;
+  if (StopRequested()) {
+    ErrorText = kRequestStoppedText;  // nothing leaves once the program is asked to end
+    return;
+  }
 
   // The PIN exists only for a local processor: over a VPFR operation 0 has no path and fails like an
   // unreachable processor.
   const char* path = (virtualProcessor && operation == kOpPin) ? nullptr : OperationPath(operation);
-  std::string url = path ? m_workingState.WorkUrl + path : std::string();
+  std::string url = path ? endpoint.url + path : std::string();
   if (path && operation == kOpInvoiceLookup) url += "/" + PathSegment(requestId);
 
   const bool post = operation == kOpInvoices || (!virtualProcessor && operation == kOpPin);
@@ -200,7 +234,7 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   if (operation == kOpInvoices) {
     body = ReadRequestFile(m_configuration.ArchiveDir + "/" + fileName);  // raises before any network activity
   } else if (post) {
-    body = m_workingState.WorkPin;
+    body = endpoint.secret;
   }
 
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
@@ -225,7 +259,7 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   addHeader("Expect:");
   // An empty PAC still goes out as "PAC:": libcurl drops "NAME:" without a value unless written "NAME;".
   if (virtualProcessor) {
-    const std::string pac = HeaderValue(m_workingState.WorkPin);
+    const std::string pac = HeaderValue(endpoint.secret);
     addHeader(pac.empty() ? std::string("PAC;") : "PAC:" + pac);
   }
   addHeader("Accept-Language:sr-Cyrl-RS");
@@ -249,6 +283,7 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   SilenceWatch silence;
   silence.handle = handle;
   silence.limit = m_timeouts.read;
+  silence.stopTest = &m_stopTest;
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &WatchSilence);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &silence);
@@ -268,8 +303,8 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   std::string keyFile;
   if (virtualProcessor) {
     // Recomputed on every request, so a change of the working certificate counts from the next one.
-    certFile = m_configuration.CertificateDir + "/" + m_workingState.WorkSerial + "_cert.pem";
-    keyFile = m_configuration.CertificateDir + "/" + m_workingState.WorkSerial + "_key.pem";
+    certFile = m_configuration.CertificateDir + "/" + endpoint.serial + "_cert.pem";
+    keyFile = m_configuration.CertificateDir + "/" + endpoint.serial + "_key.pem";
     curl_easy_setopt(handle, CURLOPT_SSLVERSION,
                      static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
     curl_easy_setopt(handle, CURLOPT_SSLCERTTYPE, "PEM");
@@ -295,6 +330,8 @@ void TFormHTTP::Call(bool virtualProcessor, int operation, const std::string& fi
   // No usable reply: the body read so far is not an answer.
   if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
     ErrorText = kResponseTooLargeText;
+  } else if (silence.stopped) {
+    ErrorText = kRequestStoppedText;
   } else if (silence.expired) {
     ErrorText = "Read timed out: no data from the processor for " + std::to_string(m_timeouts.read.count()) + " s";
   } else if (errorBuffer[0] != '\0') {

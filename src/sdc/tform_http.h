@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +31,9 @@ inline constexpr std::size_t kMaxResponseBytes = 16u * 1024u * 1024u;
 inline constexpr const char* kResponseTooLargeText =
     "Response too large: the processor's answer exceeds 16 MB and was not read";
 
+// The ErrorText of a request given up because the program is asked to end.
+inline constexpr const char* kRequestStoppedText = "Request given up: TELVANO is stopping";
+
 // Time limits of one request. Every request blocks the one thread of the program, so a processor that
 // accepts the connection and then never answers must not freeze TELVANO for good:
 // - connect: 10 s to establish the TCP connection (and the TLS handshake for a VPFR);
@@ -37,6 +42,18 @@ inline constexpr const char* kResponseTooLargeText =
 struct TransportTimeouts {
   std::chrono::milliseconds connect{10000};
   std::chrono::seconds read{60};
+};
+
+// The processor a request goes to. An invoice remembers the one it was sent to, so that its outcome is asked
+// of that processor even after the working certificate has changed.
+struct ProcessorTarget {
+  std::string serial;  // the certificate: names the VPFR's client certificate files
+  bool isLpfr = true;
+  std::string url;
+
+  bool operator==(const ProcessorTarget&) const = default;
+  // "LPFR" or "VPFR", as stored with an invoice in flight.
+  const char* Kind() const { return isLpfr ? "LPFR" : "VPFR"; }
 };
 
 // A request file of operation 4 that cannot be read; raised before anything is sent.
@@ -62,6 +79,20 @@ class TFormHTTP {
   void CallVPFR(int operation, const std::string& fileName, const std::string& requestId);
   // CallLPFR when the working processor is local, else CallVPFR.
   void CallWorking(int operation, const std::string& fileName, const std::string& requestId);
+  // The request to `target`: the working processor as CallWorking, another one with the PIN or PAC that
+  // was last used with its certificate in this run (a local processor's lookup needs none).
+  void CallTarget(const ProcessorTarget& target, int operation, const std::string& fileName,
+                  const std::string& requestId);
+  ProcessorTarget WorkingTarget() const;
+  // How long a request may still be on its way after its connection has gone: a lookup's "not found" is
+  // proof that nothing was signed only once this much time has passed.
+  std::chrono::milliseconds RequestDeadline() const { return m_timeouts.connect + m_timeouts.read; }
+
+  // Asked while a request waits: true gives the request up within a moment (the program is asked to end).
+  // The invoice's outcome is then unknown and is resolved at the next start, as after a crash.
+  using StopTest = std::function<bool()>;
+  void SetStopTest(StopTest stopTest) { m_stopTest = std::move(stopTest); }
+  bool StopRequested() const { return m_stopTest && m_stopTest(); }
 
   // Tests and tools may shorten the limits; the program keeps the defaults.
   void SetTimeouts(const TransportTimeouts& timeouts) { m_timeouts = timeouts; }
@@ -77,12 +108,21 @@ class TFormHTTP {
   bool RequestMayHaveArrived = false;
 
  private:
+  struct Endpoint {
+    bool virtualProcessor = false;
+    std::string url;
+    std::string serial;
+    std::string secret;  // the PIN (operation 0 of an LPFR) or the PAC (every VPFR request)
+  };
   void ResetResult();
-  void Call(bool virtualProcessor, int operation, const std::string& fileName, const std::string& requestId);
+  Endpoint WorkingEndpoint(bool virtualProcessor);
+  void Call(const Endpoint& endpoint, int operation, const std::string& fileName, const std::string& requestId);
 
   const core::Configuration& m_configuration;
   const core::WorkingState& m_workingState;
   TransportTimeouts m_timeouts;
+  StopTest m_stopTest;
+  std::map<std::string, std::string> m_secretsBySerial;  // never logged
 };
 
 }  // namespace telvano::sdc

@@ -173,6 +173,21 @@ bool ProgramIsRunning(const std::string& lockPath) {
   }
 }
 
+// Takes the installation's lock for a run that changes it; false (with the reason on `err`) while a program
+// works on the installation. An installation without its ApplData folder has no program to guard against.
+bool TakeInstallationLock(platform::SingleInstanceLock& lock, std::ostream& err) {
+  try {
+    if (lock.TryAcquire()) return true;
+    err << "telvano-setup: TELVANO is running on this installation (it holds " << lock.Path() << ")\n"
+        << "telvano-setup: nothing was changed; stop it first\n";
+    return false;
+  } catch (const std::system_error& error) {
+    if (error.code() == std::errc::no_such_file_or_directory) return true;
+    err << "telvano-setup: " << error.what() << "\n";
+    return false;
+  }
+}
+
 // DB_Fullname "host:/path" names a database that a Firebird server opens.
 bool UsesDatabaseServer(const std::string& configFile) {
   try {
@@ -239,6 +254,10 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     }
   }
   if (WantsCertificate(options)) {
+    // The procedures change the working certificate and write into the database: never beside a running
+    // program. The lock is held until they are done, so no program starts in between.
+    platform::SingleInstanceLock installationLock(platform::InstallationLockPath(layout.applRoot + "/ApplData"));
+    if (!TakeInstallationLock(installationLock, err)) return 1;
     const int code = RunCertificateSetup(options, layout.configFile, out, err);
     // What the procedures wrote as root (certificate files, backups, log lines, archive copies) must stay
     // usable by the installation's owner, telvano.service's user among them; with a Firebird server the
@@ -266,7 +285,8 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
           << "telvano-setup: nothing was changed; use --force to replace it with a fresh one\n";
       return 1;
     }
-    std::vector<std::string> lockPaths = {platform::DefaultInstanceLockPath()};
+    std::vector<std::string> lockPaths = {platform::InstallationLockPath(layout.applRoot + "/ApplData"),
+                                          platform::DefaultInstanceLockPath()};
     if (options.system) lockPaths.push_back(kServiceLockPath);  // telvano.service's instance
     for (const std::string& lockPath : lockPaths) {
       if (databaseExists && ProgramIsRunning(lockPath)) {
