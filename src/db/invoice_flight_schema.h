@@ -10,8 +10,12 @@ namespace telvano::db {
 // inv_flight  inv_uuid VARCHAR(36) NOT NULL PRIMARY KEY, input_name VARCHAR(255) (the POS's own spelling),
 //             ext_filename VARCHAR(255) (upper-cased, as in inv_request), state SMALLINT (see
 //             invoice/invoice_flight.h), options VARCHAR(2000) (the invoice's printing and keeping options),
-//             item_count INTEGER, printed SMALLINT (the receipt went to the printer), attempts INTEGER, last_error VARCHAR(1000), created_at and updated_at
-//             TIMESTAMP; index on ext_filename
+//             item_count INTEGER, printed SMALLINT (the receipt went to the printer), attempts INTEGER,
+//             last_error VARCHAR(1000), created_at and updated_at TIMESTAMP; the processor it was sent to:
+//             sdc_serial VARCHAR(64), sdc_kind VARCHAR(4) ("LPFR"/"VPFR"), sdc_url VARCHAR(500); input_hash
+//             VARCHAR(64) (SHA-256 of the input's bytes, hex: a held input is known by its content);
+//             closed_at_ms BIGINT (when the connection that carried the request ended, ms since 1970 UTC);
+//             index on ext_filename
 //
 // It stands beside the schema of the version marks: the marks are fixed texts, so the table is created
 // wherever it is missing rather than by an upgrade step.

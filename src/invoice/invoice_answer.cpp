@@ -1,5 +1,7 @@
 #include "invoice/invoice_answer.h"
 
+#include <nlohmann/json.hpp>
+
 #include "invoice/sdc_error_text.h"
 #include "invoice/sdc_response.h"
 
@@ -44,6 +46,13 @@ struct TransportResult {
 
 }  // namespace
 
+bool IsProcessorRefusal(int responseCode, const std::string& body) {
+  if (responseCode < 400 || responseCode > 499 || responseCode == 408) return false;
+  const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
+  if (json.is_string()) return true;  // a bare code such as "2100"
+  return json.is_object() && (json.contains("modelState") || json.contains("message"));
+}
+
 InvoiceAnswer ClassifyInvoiceAnswer(const sdc::TFormHTTP& http, const ValueList& processorErrorTexts) {
   InvoiceAnswer answer;
   if (http.ResponseCode == 200) {
@@ -58,7 +67,9 @@ InvoiceAnswer ClassifyInvoiceAnswer(const sdc::TFormHTTP& http, const ValueList&
     return answer;
   }
   if (http.ResponseCode >= 1) {
-    answer.kind = AnswerKind::Refused;
+    // Something between TELVANO and the processor (a proxy, a gateway) may answer for a processor that has
+    // signed: only the processor's own refusal proves that nothing was signed.
+    answer.kind = IsProcessorRefusal(http.ResponseCode, http.ResponseBody) ? AnswerKind::Refused : AnswerKind::Unknown;
     answer.failureText = BuildSdcErrorText(http.ResponseBody, processorErrorTexts);
     return answer;
   }
@@ -67,10 +78,11 @@ InvoiceAnswer ClassifyInvoiceAnswer(const sdc::TFormHTTP& http, const ValueList&
   return answer;
 }
 
-InvoiceAnswer LookUpSignedInvoice(sdc::TFormHTTP& http, const std::string& requestId) {
+InvoiceAnswer LookUpSignedInvoice(sdc::TFormHTTP& http, const sdc::ProcessorTarget& processor,
+                                  const std::string& requestId) {
   TransportResult before(http);
   InvoiceAnswer answer;
-  http.CallWorking(sdc::kOpInvoiceLookup, "", requestId);
+  http.CallTarget(processor, sdc::kOpInvoiceLookup, "", requestId);
   answer.processorAnswered = http.ResponseCode >= 1;
   if (http.ResponseCode == 200 && http.ResponseBody.size() <= sdc::kMaxResponseBytes &&
       IsUsableAnswer(http.ResponseBody, nullptr)) {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "invoice/tform_invoice.h"
+#include "platform/content_hash.h"
 #include "platform/whole_file.h"
 
 namespace telvano::invoice {
@@ -106,7 +108,7 @@ void InvoiceCompletion::Deliver(FlightRecord& record, const TSdcResponse& respon
 
 void InvoiceCompletion::Finish(const FlightRecord& record) {
   // A file that cannot be removed does not make the invoice undone: it is fiscalised and delivered.
-  RemoveQuietly(m_configuration.InputDir + "/" + record.inputName);
+  RemoveInput(record);
   RemoveWorkFiles(record);
   m_flight.Close(record.uuid);
 }
@@ -119,6 +121,50 @@ void InvoiceCompletion::Undo(const FlightRecord& record) {
     transaction.Commit();
   }
   if (!record.options.keepJson) RemoveQuietly(ArchivePath(record.uuid + "_req.json"));
+}
+
+bool InvoiceCompletion::InputIsTheSame(const FlightRecord& record) const {
+  try {
+    const std::string bytes = platform::ReadRegularFile(InputPath(record), kMaxInvoiceFileBytes).bytes;
+    return record.inputHash.empty() || platform::ContentHash(bytes) == record.inputHash;
+  } catch (const std::exception&) {
+    return false;  // gone already, or no longer a file of ours
+  }
+}
+
+void InvoiceCompletion::RemoveInput(const FlightRecord& record) const {
+  // The POS may have put another invoice under the same name meanwhile: that one is not done with.
+  if (!InputIsTheSame(record)) {
+    if (InputExists(record)) {
+      Log("Fajl " + record.inputName + " je zamenjen drugim računom; on se obrađuje posebno / The input was " +
+          "replaced by another invoice; that one is handled on its own");
+    }
+    return;
+  }
+  RemoveQuietly(InputPath(record));
+}
+
+bool InvoiceCompletion::ConcludeNotSigned(const FlightRecord& record) {
+  const bool present = InputExists(record);
+  const bool same = present && InputIsTheSame(record);
+  const bool toldThePos = record.attempts > 0;
+  if (same && !toldThePos) return true;
+  if (same && !platform::MoveAside(InputPath(record), ArchivePath(record.inputName))) {
+    Log("Račun " + record.inputName + " nije premešten u arhivu / The invoice file could not be archived");
+  }
+  if (present && !same) return false;  // a new invoice under the name: its own answer follows
+  try {
+    m_resultFiles.WriteErrorFile(record.inputName, record.lastError.empty() ? kMessageNotSigned : record.lastError);
+  } catch (const std::exception& writeError) {
+    Log("Fajl greške za " + record.inputName + " nije upisan / The error file could not be written: " +
+        writeError.what());
+  }
+  return false;
+}
+
+bool InvoiceCompletion::InputExists(const FlightRecord& record) const {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::symlink_status(InputPath(record), error));
 }
 
 void InvoiceCompletion::RemoveWorkFiles(const FlightRecord& record) const {

@@ -41,6 +41,12 @@ class InvoiceCompletion {
   // Undoes an invoice that was certainly not signed: its rows and its row in flight go, in one commit, and
   // its work files unless they are kept.
   void Undo(const FlightRecord& record);
+  // The last word on an undone invoice that was never signed. One the POS was told about (held, its error
+  // file says the outcome is not known yet) takes the plain failure path: its input goes to the archive and
+  // the error file says why it was not signed. So does one whose input the POS has taken away. Otherwise
+  // (a crash before any answer) the waiting input is fiscalised anew; true then. An input replaced by
+  // another invoice under the same name is left for the poller as the new invoice it is.
+  bool ConcludeNotSigned(const FlightRecord& record);
 
   void Log(const std::string& line) const;
 
@@ -49,6 +55,13 @@ class InvoiceCompletion {
   void Deliver(FlightRecord& record, const TSdcResponse& response);
   void Finish(const FlightRecord& record);
   void RemoveWorkFiles(const FlightRecord& record) const;
+  void RemoveInput(const FlightRecord& record) const;
+  // The input file is still the one the invoice was made of (false when gone or replaced).
+  bool InputIsTheSame(const FlightRecord& record) const;
+  bool InputExists(const FlightRecord& record) const;
+  std::string InputPath(const FlightRecord& record) const {
+    return m_configuration.InputDir + "/" + record.inputName;
+  }
   std::string ArchivePath(const std::string& name) const { return m_configuration.ArchiveDir + "/" + name; }
 
   const core::Configuration& m_configuration;

@@ -24,6 +24,13 @@ FlightRecord RecordFrom(const db::Row& row) {
   record.printed = !row["printed"].IsNull() && row["printed"].AsInt64() != 0;
   record.attempts = row["attempts"].IsNull() ? 0 : static_cast<int>(row["attempts"].AsInt64());
   record.lastError = row["last_error"].AsString();
+  record.processor.serial = row["sdc_serial"].AsString();
+  record.processor.isLpfr = row["sdc_kind"].AsString() != "VPFR";
+  record.processor.url = row["sdc_url"].AsString();
+  record.inputHash = row["input_hash"].AsString();
+  if (!row["closed_at_ms"].IsNull()) {
+    record.closedAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(row["closed_at_ms"].AsInt64()));
+  }
   return record;
 }
 
@@ -34,10 +41,12 @@ InvoiceFlight::InvoiceFlight(db::Database& database) : m_database(database) {}
 void InvoiceFlight::Open(const FlightRecord& record) {
   m_database.Execute(
       "insert into inv_flight( inv_uuid, input_name, ext_filename, state, options, item_count, printed, "
-      "attempts, created_at, updated_at ) values( ?, ?, ?, ?, ?, ?, 0, 0, current_timestamp, current_timestamp )",
+      "attempts, sdc_serial, sdc_kind, sdc_url, input_hash, created_at, updated_at ) "
+      "values( ?, ?, ?, ?, ?, ?, 0, 0, ?, ?, ?, ?, current_timestamp, current_timestamp )",
       {Param(record.uuid), Param(record.inputName), Param(record.extFilename),
        Param(static_cast<std::int64_t>(record.state)), Param(OptionsText(record.options)),
-       Param(static_cast<std::int64_t>(record.itemCount))});
+       Param(static_cast<std::int64_t>(record.itemCount)), Param(record.processor.serial),
+       Param(std::string(record.processor.Kind())), Param(record.processor.url), Param(record.inputHash)});
 }
 
 void InvoiceFlight::SetState(const std::string& uuid, FlightState state) {
@@ -56,6 +65,12 @@ void InvoiceFlight::NoteFailure(const std::string& uuid, const std::string& text
       {Param(core::Utf8Prefix(text, kLastErrorCharacters)), Param(uuid)});
 }
 
+void InvoiceFlight::NoteClosed(const std::string& uuid, std::chrono::system_clock::time_point closedAt) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(closedAt.time_since_epoch()).count();
+  m_database.Execute("update inv_flight set closed_at_ms=?, updated_at=current_timestamp where inv_uuid=?",
+                     {Param(static_cast<std::int64_t>(ms)), Param(uuid)});
+}
+
 void InvoiceFlight::Close(const std::string& uuid) {
   m_database.Execute("delete from inv_flight where inv_uuid=?", {Param(uuid)});
 }
@@ -71,6 +86,11 @@ std::vector<FlightRecord> InvoiceFlight::OpenInvoices() {
 bool InvoiceFlight::IsOpenFor(const std::string& extFilename) {
   return m_database.QueryFirst("select inv_uuid from inv_flight where ext_filename=?", {Param(extFilename)})
       .has_value();
+}
+
+std::size_t InvoiceFlight::OpenCount() {
+  const auto row = m_database.QueryFirst("select count(*) as n from inv_flight");
+  return row ? static_cast<std::size_t>((*row)["n"].AsInt64()) : 0;
 }
 
 std::string OptionsText(const InvoiceOptions& options) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/database.h"
 #include "invoice/csv_invoice.h"
+#include "sdc/tform_http.h"
 
 namespace telvano::invoice {
 
@@ -30,6 +33,10 @@ struct FlightRecord {
   bool printed = false;
   int attempts = 0;
   std::string lastError;
+  sdc::ProcessorTarget processor;  // where it was sent: its outcome is asked there (empty url: the working one)
+  std::string inputHash;           // of the input's bytes: a different file under the same name is not it
+  // When the connection that carried the request ended; none after a crash (it ended with the program).
+  std::optional<std::chrono::system_clock::time_point> closedAt;
 };
 
 // The durable state of the invoices in flight (table inv_flight). Statements join the caller's transaction
@@ -43,6 +50,8 @@ class InvoiceFlight {
   void MarkPrinted(const std::string& uuid);
   // Counts a failed try and keeps its text (cut to fit) for the operator.
   void NoteFailure(const std::string& uuid, const std::string& text);
+  // Keeps the moment the request's connection ended (the outcome may still be unknown).
+  void NoteClosed(const std::string& uuid, std::chrono::system_clock::time_point closedAt);
   // The invoice is done: its row goes.
   void Close(const std::string& uuid);
 
@@ -50,6 +59,8 @@ class InvoiceFlight {
   std::vector<FlightRecord> OpenInvoices();
   // True when an open invoice came from a file of this (upper-cased) name.
   bool IsOpenFor(const std::string& extFilename);
+  // The number of open invoices (the operator is told before the working certificate changes).
+  std::size_t OpenCount();
 
  private:
   db::Database& m_database;

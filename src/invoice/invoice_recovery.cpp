@@ -12,11 +12,23 @@ namespace {
 constexpr std::chrono::seconds kFirstPause{2};
 constexpr std::chrono::seconds kLongestPause{60};
 
+std::string LogLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
 }  // namespace
 
 InvoiceRecovery::InvoiceRecovery(InvoiceFlight& flight, InvoiceCompletion& completion, sdc::TFormHTTP& http,
                                  platform::Clock& clock)
-    : m_flight(flight), m_completion(completion), m_http(http), m_clock(clock) {}
+    : m_flight(flight), m_completion(completion), m_http(http), m_clock(clock), m_runStart(clock.Now()) {}
+
+bool InvoiceRecovery::NotSignedIsFinal(const FlightRecord& record) const {
+  const auto closedAt = record.closedAt ? std::min(*record.closedAt, m_clock.Now()) : m_runStart;
+  return m_clock.Now() - closedAt > m_http.RequestDeadline();
+}
 
 void InvoiceRecovery::ResolveOpenInvoices() {
   std::vector<FlightRecord> records = m_flight.OpenInvoices();
@@ -69,7 +81,7 @@ InvoiceRecovery::Outcome InvoiceRecovery::ResolveSent(FlightRecord& record) {
   if (step == CompletionStep::Done) return Outcome::Finished;
   if (step == CompletionStep::Waiting) return Outcome::Waiting;
 
-  const InvoiceAnswer answer = LookUpSignedInvoice(m_http, record.uuid);
+  const InvoiceAnswer answer = LookUpSignedInvoice(m_http, record.processor, record.uuid);
   if (answer.kind == AnswerKind::NotSigned) {
     if (record.state != FlightState::Sent) {
       // Stored fiscal records are never undone, whatever the processor says now.
@@ -77,9 +89,19 @@ InvoiceRecovery::Outcome InvoiceRecovery::ResolveSent(FlightRecord& record) {
                        "does not find it");
       return Outcome::Waiting;
     }
+    if (!NotSignedIsFinal(record)) {
+      m_completion.Log("PFR još ne nalazi račun " + record.inputName + "; zahtev bi još mogao da stigne / The " +
+                       "processor does not find the invoice yet; the request may still arrive");
+      return Outcome::Waiting;
+    }
     m_completion.Undo(record);
-    m_completion.Log("Račun " + record.inputName + " nije potpisan; biće fiskalizovan ponovo / The processor did " +
-                     "not sign the invoice; a waiting input is fiscalised anew");
+    if (m_completion.ConcludeNotSigned(record)) {
+      m_completion.Log("Račun " + record.inputName + " nije potpisan; biće fiskalizovan ponovo / The processor " +
+                       "did not sign the invoice; the waiting input is fiscalised anew");
+    } else {
+      m_completion.Log("Račun " + record.inputName + " nije potpisan / The processor did not sign the invoice: " +
+                       core::Utf8Prefix(LogLine(record.lastError), 300));
+    }
     return Outcome::Finished;
   }
   if (answer.kind != AnswerKind::Signed) {

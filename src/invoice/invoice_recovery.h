@@ -29,6 +29,10 @@ class InvoiceRecovery {
   // True when the input file of this (bare) name belongs to an open invoice.
   bool HoldsInput(const std::string& bareName) const;
   void Hold(const std::string& extFilename) { m_heldNames.insert(extFilename); }
+  // The processor's "not found" proves that nothing was signed only once the request can no longer arrive:
+  // its connection has ended (with the program, after a crash: before this run began) and the request's
+  // deadline has passed since then. Until then the invoice stays held.
+  bool NotSignedIsFinal(const FlightRecord& record) const;
   std::size_t OpenCount() const { return m_heldNames.size(); }
 
  private:
@@ -50,6 +54,7 @@ class InvoiceRecovery {
   platform::Clock& m_clock;
   std::set<std::string> m_heldNames;
   std::map<std::string, Pause> m_pauses;
+  std::chrono::system_clock::time_point m_runStart;  // a request of an earlier run ended before this
 };
 
 }  // namespace telvano::invoice

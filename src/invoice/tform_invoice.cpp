@@ -12,6 +12,7 @@
 #include "invoice/csv_text.h"
 #include "invoice/invoice_error.h"
 #include "invoice/invoice_request.h"
+#include "platform/content_hash.h"
 #include "platform/whole_file.h"
 
 namespace telvano::invoice {
@@ -142,22 +143,21 @@ void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
   if (m_storage.IsStored(name.extFilename)) throw InvoiceError(kMessageDuplicate);
 
   std::vector<std::string> lines;
+  FlightRecord& record = attempt.record;
   if (name.hasCsvExtension) {
     // Opening a FIFO or device would block the one thread of the program, and a link may point anywhere:
-    // only plain files are read.
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(InputPath(fileName), error);
-    if (!error && fs::exists(status) && !fs::is_regular_file(status)) {
-      throw InvoiceError("Nije običan fajl / Not a regular file: " + fileName);
-    }
+    // only plain files are read, through the one descriptor that was checked.
+    std::string bytes;
     try {
-      lines = SplitInvoiceLines(DecodeInvoiceText(platform::ReadWholeFile(InputPath(fileName), kMaxInvoiceFileBytes),
-                                                  m_configuration.CodePage));
+      bytes = platform::ReadRegularFile(InputPath(fileName), kMaxInvoiceFileBytes).bytes;
+    } catch (const platform::NotRegularFileError&) {
+      throw InvoiceError("Nije običan fajl / Not a regular file: " + fileName);
     } catch (const platform::FileTooLargeError&) {
       throw InvoiceError(kMessageFileTooLarge);
     }
+    record.inputHash = platform::ContentHash(bytes);
+    lines = SplitInvoiceLines(DecodeInvoiceText(bytes, m_configuration.CodePage));
   }
-  FlightRecord& record = attempt.record;
   {
     const ParsedInvoice parsed = ParseInvoiceLines(lines);
     lines.clear();
@@ -167,6 +167,7 @@ void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
     record.extFilename = name.extFilename;
     record.options = ReadInvoiceOptions(parsed.others);
     record.itemCount = parsed.itemLines.size();
+    record.processor = m_http.WorkingTarget();
     // The row in flight comes first: stored statement by statement, a crash after any row still leaves the
     // mark that tells the recovery to undo them.
     m_flight.Open(record);
@@ -187,7 +188,8 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
   // Marked before the request leaves: from here on only the processor can say whether it signed.
   m_flight.SetState(record.uuid, FlightState::Sent);
   record.state = FlightState::Sent;
-  m_http.CallWorking(sdc::kOpInvoices, record.uuid + "_req.json", record.uuid);
+  m_http.CallTarget(record.processor, sdc::kOpInvoices, record.uuid + "_req.json", record.uuid);
+  record.closedAt = m_clock.Now();  // every request has a connection of its own, closed once it returns
 
   InvoiceAnswer answer = ClassifyInvoiceAnswer(m_http, m_processorErrorTexts);
   bool answerSaved = false;
@@ -201,7 +203,7 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
                        "be saved: " + error.what());
     }
   }
-  if (answer.kind == AnswerKind::Unknown) answer = ResolveUnknown(record.uuid, answer);
+  if (answer.kind == AnswerKind::Unknown) answer = ResolveUnknown(record, answer);
 
   switch (answer.kind) {
     case AnswerKind::Signed: {
@@ -232,12 +234,14 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
   }
 }
 
-InvoiceAnswer TFormInvoice::ResolveUnknown(const std::string& uuid, InvoiceAnswer answer) {
+InvoiceAnswer TFormInvoice::ResolveUnknown(const FlightRecord& record, InvoiceAnswer answer) {
   for (const std::chrono::milliseconds wait : kLookupWaits) {
+    // A program asked to end leaves the outcome to its next start.
+    if (m_http.StopRequested()) break;
     if (wait.count() > 0) m_clock.Sleep(wait);
-    InvoiceAnswer lookup = LookUpSignedInvoice(m_http, uuid);
+    InvoiceAnswer lookup = LookUpSignedInvoice(m_http, record.processor, record.uuid);
     if (lookup.kind == AnswerKind::Signed) return lookup;
-    if (lookup.kind == AnswerKind::NotSigned) {
+    if (lookup.kind == AnswerKind::NotSigned && m_recovery.NotSignedIsFinal(record)) {
       // Certainly not signed: the POS learns what went wrong with the request itself.
       lookup.failureText = answer.failureText;
       return lookup;
@@ -251,6 +255,7 @@ void TFormInvoice::Hold(const Attempt& attempt, const std::string& failureText) 
   m_recovery.Hold(record.extFilename);
   try {
     m_flight.NoteFailure(record.uuid, failureText);
+    if (record.closedAt) m_flight.NoteClosed(record.uuid, *record.closedAt);
   } catch (const std::exception&) {
   }
   try {

@@ -42,6 +42,11 @@ inline constexpr const char* kMessageOutcomeUnknown =
     "the processor has not confirmed whether it signed it. TELVANO keeps asking by itself and writes the "
     "result as soon as the processor answers. Do not send the invoice again!";
 
+// What the POS finds in <base>_err.txt when an invoice held for its outcome was not signed after all and
+// no reason was kept.
+inline constexpr const char* kMessageNotSigned =
+    "PFR nije potpisao račun / The processor did not sign the invoice";
+
 // The invoice window: the file waiting in InputDir and the button that fiscalises it.
 inline constexpr core::FileWindowForm kInvoiceWindowForm{"FormInvoice", "FormInvoice", "Fiskalizuj račun"};
 inline constexpr const char* kInvoiceDoneText = "Invoice je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out";
@@ -105,7 +110,7 @@ class TFormInvoice {
   void Fiscalise(const std::string& fileName, Attempt& attempt);
   void Prepare(const InvoiceFileName& name, Attempt& attempt);
   void SendAndResolve(Attempt& attempt);
-  InvoiceAnswer ResolveUnknown(const std::string& uuid, InvoiceAnswer answer);
+  InvoiceAnswer ResolveUnknown(const FlightRecord& record, InvoiceAnswer answer);
   void Hold(const Attempt& attempt, const std::string& failureText);
   void Fail(const std::string& fileName, const Attempt& attempt, const std::string& message);
   void CheckNamesFit(const std::string& fileName) const;

@@ -65,6 +65,25 @@ std::string OneLine(std::string text) {
   return core::Utf8Prefix(text, kLoggedTextLength);
 }
 
+// The first line of an open invoice's record: its request id and the processor it went to, separated by
+// tabs ("<id>\t<LPFR|VPFR>\t<serial>\t<url>"). A record of an older version holds the id alone.
+std::string PendingLine(const std::string& requestId, const sdc::ProcessorTarget& processor) {
+  return requestId + "\t" + processor.Kind() + "\t" + processor.serial + "\t" + processor.url;
+}
+
+bool ParsePendingLine(const std::string& line, std::string& requestId, sdc::ProcessorTarget& processor) {
+  std::vector<std::string> parts;
+  std::size_t from = 0;
+  for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1) {
+    parts.push_back(line.substr(from, tab - from));
+  }
+  parts.push_back(line.substr(from));
+  if (parts.size() != 1 && parts.size() != 4) return false;
+  requestId = parts[0];
+  if (parts.size() == 4) processor = {parts[2], parts[1] != "VPFR", parts[3]};
+  return true;
+}
+
 }  // namespace
 
 TFormInvoiceJSON::TFormInvoiceJSON(const core::Configuration& configuration, sdc::TFormHTTP& http,
@@ -72,6 +91,7 @@ TFormInvoiceJSON::TFormInvoiceJSON(const core::Configuration& configuration, sdc
     : m_configuration(configuration),
       m_http(http),
       m_clock(clock),
+      m_runStart(clock.Now()),
       m_window(configuration, kPattern, kInvoiceJsonDoneText,
                [this](const std::string& name) { ProcessJsonInvoice(name); }) {
   m_window.SetBeforePick([this] { ResolveOpenJsonInvoices(); });
@@ -136,11 +156,12 @@ void TFormInvoiceJSON::ProcessJsonInvoice(const std::string& name) {
 
 void TFormInvoiceJSON::Send(const std::string& name, const std::string& bytes) {
   const std::string requestId = NewRequestId();
+  const sdc::ProcessorTarget processor = m_http.WorkingTarget();
   // The request the transport posts, and the id that finds its answer again, are on the disk before the
   // request leaves: after a crash the id is still there to be asked about.
   try {
     platform::WriteFileDurably(ArchivePath(name), bytes);
-    platform::WriteFileDurably(PendingPath(name), requestId + kCrLf);
+    platform::WriteFileDurably(PendingPath(name), PendingLine(requestId, processor) + kCrLf);
   } catch (const std::exception& error) {
     RemoveQuietly(PendingPath(name));
     RemoveQuietly(ArchivePath(name));
@@ -150,7 +171,8 @@ void TFormInvoiceJSON::Send(const std::string& name, const std::string& bytes) {
   }
 
   try {
-    m_http.CallWorking(sdc::kOpInvoices, name, requestId);
+    m_http.CallTarget(processor, sdc::kOpInvoices, name, requestId);
+    m_closedAt[name] = m_clock.Now();
   } catch (const std::exception& error) {
     DeliverUnsigned(name, error.what());  // the request file could not be read: nothing left
     return;
@@ -180,7 +202,7 @@ void TFormInvoiceJSON::Send(const std::string& name, const std::string& bytes) {
       " nije stigao ili nije čitljiv; pita se PFR / The answer was lost "
       "or unreadable; the processor is asked for it: " +
       OneLine(why));
-  switch (LookUp(name, requestId, kLookupWaits, why)) {
+  switch (LookUp(name, requestId, processor, kLookupWaits, why)) {
     case Outcome::Done:
       return;
     case Outcome::NotSigned:
@@ -188,21 +210,23 @@ void TFormInvoiceJSON::Send(const std::string& name, const std::string& bytes) {
       return;
     case Outcome::Waiting:
     case Outcome::ProcessorSilent:
-      Wait(name, requestId, why);
+      Wait(name, requestId, processor, why);
       return;
   }
 }
 
 TFormInvoiceJSON::Outcome TFormInvoiceJSON::LookUp(const std::string& name, const std::string& requestId,
+                                                   const sdc::ProcessorTarget& processor,
                                                    const std::vector<std::chrono::milliseconds>& waits,
                                                    std::string& why) {
   bool answered = false;
   for (const std::chrono::milliseconds wait : waits) {
+    if (m_http.StopRequested()) break;  // the next start asks again
     if (wait.count() > 0) m_clock.Sleep(wait);
-    const InvoiceAnswer lookup = LookUpSignedInvoice(m_http, requestId);
+    const InvoiceAnswer lookup = LookUpSignedInvoice(m_http, processor, requestId);
     if (lookup.kind == AnswerKind::Signed)
       return DeliverSigned(name, lookup.body) ? Outcome::Done : Outcome::Waiting;
-    if (lookup.kind == AnswerKind::NotSigned) return Outcome::NotSigned;
+    if (lookup.kind == AnswerKind::NotSigned && NotSignedIsFinal(name)) return Outcome::NotSigned;
     answered = lookup.processorAnswered;
     if (why.empty()) why = lookup.failureText;
   }
@@ -236,14 +260,15 @@ TFormInvoiceJSON::Outcome TFormInvoiceJSON::ResolveOpen(const std::string& name,
                                                         const std::vector<std::chrono::milliseconds>& waits,
                                                         bool tellNotSigned) {
   std::string why;
-  const std::string requestId = ReadRequestId(name, why);
+  sdc::ProcessorTarget processor;
+  const std::string requestId = ReadRequestId(name, why, processor);
   if (requestId.empty()) {
     // Without its id the invoice can be neither asked about nor safely sent again: it waits for a person.
     Log("Zapis JSON računa nije čitljiv / The record of the JSON invoice cannot be read: " +
         PendingPath(name));
     return Outcome::Waiting;
   }
-  const Outcome outcome = LookUp(name, requestId, waits, why);
+  const Outcome outcome = LookUp(name, requestId, processor, waits, why);
   switch (outcome) {
     case Outcome::Done:
       return outcome;
@@ -256,7 +281,7 @@ TFormInvoiceJSON::Outcome TFormInvoiceJSON::ResolveOpen(const std::string& name,
       return outcome;
     case Outcome::Waiting:
     case Outcome::ProcessorSilent:
-      Wait(name, requestId, why);
+      Wait(name, requestId, processor, why);
       return outcome;
   }
   return outcome;
@@ -284,9 +309,10 @@ void TFormInvoiceJSON::DeliverUnsigned(const std::string& name, const std::strin
   Log("JSON račun " + name + " nije fiskalizovan / The JSON invoice was not fiscalised: " + OneLine(text));
 }
 
-void TFormInvoiceJSON::Wait(const std::string& name, const std::string& requestId, const std::string& why) {
+void TFormInvoiceJSON::Wait(const std::string& name, const std::string& requestId,
+                            const sdc::ProcessorTarget& processor, const std::string& why) {
   try {
-    platform::WriteFileDurably(PendingPath(name), requestId + kCrLf + why);
+    platform::WriteFileDurably(PendingPath(name), PendingLine(requestId, processor) + kCrLf + why);
   } catch (const std::exception&) {
     // the id line is already there; only the reason is not kept
   }
@@ -336,7 +362,8 @@ bool TFormInvoiceJSON::TryWriteResponse(const std::string& name, const std::stri
   }
 }
 
-std::string TFormInvoiceJSON::ReadRequestId(const std::string& name, std::string& why) const {
+std::string TFormInvoiceJSON::ReadRequestId(const std::string& name, std::string& why,
+                                            sdc::ProcessorTarget& processor) const {
   std::string text;
   try {
     text = platform::ReadWholeFile(PendingPath(name), kMaxPendingBytes);
@@ -344,13 +371,20 @@ std::string TFormInvoiceJSON::ReadRequestId(const std::string& name, std::string
     return {};
   }
   const std::size_t end = text.find(kCrLf);
-  std::string id = text.substr(0, end);
-  if (!IsRequestId(id)) return {};
+  std::string id;
+  if (!ParsePendingLine(text.substr(0, end), id, processor) || !IsRequestId(id)) return {};
   if (end != std::string::npos) why = text.substr(end + 2);
   return id;
 }
 
+bool TFormInvoiceJSON::NotSignedIsFinal(const std::string& name) const {
+  const auto closed = m_closedAt.find(name);
+  const auto closedAt = closed == m_closedAt.end() ? m_runStart : std::min(closed->second, m_clock.Now());
+  return m_clock.Now() - closedAt > m_http.RequestDeadline();
+}
+
 void TFormInvoiceJSON::Close(const std::string& name) {
+  m_closedAt.erase(name);
   RemoveQuietly(ArchivePath(name));
   RemoveQuietly(PendingPath(name));  // last: until it goes, the invoice is asked about again
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -84,17 +85,20 @@ class TFormInvoiceJSON {
   void Send(const std::string& name, const std::string& bytes);
   Outcome ResolveOpen(const std::string& name, const std::vector<std::chrono::milliseconds>& waits,
                       bool tellNotSigned);
-  Outcome LookUp(const std::string& name, const std::string& requestId,
+  Outcome LookUp(const std::string& name, const std::string& requestId, const sdc::ProcessorTarget& processor,
                  const std::vector<std::chrono::milliseconds>& waits, std::string& why);
+  // A "not found" counts once the request can no longer arrive (see InvoiceRecovery::NotSignedIsFinal).
+  bool NotSignedIsFinal(const std::string& name) const;
   bool DeliverSigned(const std::string& name, const std::string& body);
   void DeliverUnsigned(const std::string& name, const std::string& text);
-  void Wait(const std::string& name, const std::string& requestId, const std::string& why);
+  void Wait(const std::string& name, const std::string& requestId, const sdc::ProcessorTarget& processor,
+            const std::string& why);
   void SetAside(const std::string& name, const std::string& reason);
   void ConsumeInput(const std::string& name);
   bool TryWriteResponse(const std::string& name, const std::string& text);
-  // The request id of an open invoice ("" when its record cannot be read) and, into `why`, the reason kept
-  // with it.
-  std::string ReadRequestId(const std::string& name, std::string& why) const;
+  // The request id of an open invoice ("" when its record cannot be read) and, into `why` and `processor`,
+  // the reason kept with it and the processor it was sent to.
+  std::string ReadRequestId(const std::string& name, std::string& why, sdc::ProcessorTarget& processor) const;
   void Close(const std::string& name);
   bool NamesFit(const std::string& name) const;
   void Log(const std::string& line) const;
@@ -110,6 +114,8 @@ class TFormInvoiceJSON {
   sdc::TFormHTTP& m_http;
   platform::Clock& m_clock;
   InvoiceLog m_log;
+  std::map<std::string, std::chrono::system_clock::time_point> m_closedAt;  // by name, requests of this run
+  std::chrono::system_clock::time_point m_runStart;
   core::FileWindowLogic m_window;  // last: it goes first, detaching the window before the rest goes
 };
 

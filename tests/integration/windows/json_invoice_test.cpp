@@ -114,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                true, "", 1},
         Answer{"SignedDroppedMidAnswer", pfrsim::Fault::SignedThenDropped(), false, Request(), true, "", 1},
         Answer{"SignedCutShort", pfrsim::Fault::SignedThenTruncated(), false, Request(), true, "", 1},
-        Answer{"DroppedUnsigned", pfrsim::Fault::Dropped(), false, Request(), false, "Empty reply", 1}),
+        // "Not found" counts once the request's deadline (3 s here) has passed: the third lookup, 5 s on.
+        Answer{"DroppedUnsigned", pfrsim::Fault::Dropped(), false, Request(), false, "Empty reply", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JsonInvoiceTest, AnUnknownOutcomeHoldsTheInputUntilTheProcessorTellsAndIsNeverSentAgain) {
