@@ -11,7 +11,9 @@
 
 #include "cert/pfx_file.h"
 #include "db/settings.h"
+#include "invoice/invoice_flight.h"
 #include "invoice/result_files.h"
+#include "invoice/tform_invoice_json.h"
 #include "platform/directory_listing.h"
 #include "platform/text_case.h"
 #include "platform/whole_file.h"
@@ -278,6 +280,19 @@ bool TFormCertificate::SerialIsStored(const std::string& serial) {
   return Connection().QueryFirst("select serial from cert_se where serial=?", {serial}).has_value();
 }
 
+std::string TFormCertificate::OpenInvoicesNote() {
+  std::size_t open = invoice::CountOpenJsonInvoices(m_configuration);
+  try {
+    open += invoice::InvoiceFlight(Connection()).OpenCount();
+  } catch (const std::exception&) {
+    // the count is a note; the certificate is done either way
+  }
+  if (open == 0) return {};
+  const std::string count = std::to_string(open);
+  return "\n\nNedovršenih računa: " + count + ". Svaki se proverava kod PFR-a kojem je poslat. / Open invoices: " +
+         count + "; each is resolved at the processor it was sent to.";
+}
+
 bool TFormCertificate::RegisterLocalProcessor() {
   const std::string typedUrl = Text(Component::LEOID3587);
   const std::string developerTin = Text(Component::LEDeveloperTin);
@@ -329,7 +344,7 @@ bool TFormCertificate::RegisterLocalProcessor() {
     m_workingCertificate.LoadWorkingCertificate(serial);
     Refresh();
     m_services.backupDatabase(kInitBackupSuffix);
-    m_messages.ShowInfo(kCertificateDoneText);
+    m_messages.ShowInfo(kCertificateDoneText + OpenInvoicesNote());
     return true;
   } catch (const std::exception& error) {
     if (!m_workingState.WorkSerial.empty()) {
@@ -424,7 +439,7 @@ bool TFormCertificate::ImportPfxCertificate() {
     }
     m_workingCertificate.LoadWorkingCertificate(pfx->serial);
     Refresh();
-    m_messages.ShowInfo(kCertificateDoneText);
+    m_messages.ShowInfo(kCertificateDoneText + OpenInvoicesNote());
     return true;
   } catch (const std::exception& error) {
     if (inserted) {

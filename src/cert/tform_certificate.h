@@ -118,6 +118,8 @@ class TFormCertificate {
   void SetVisible(CertificateComponent component, bool visible);
   void SetReadOnly(CertificateComponent component, bool readOnly);
   void Refresh();
+  // What the done box adds when invoices are still open: how many, and that each resolves where it was sent.
+  std::string OpenInvoicesNote();
   void FindPfxFile();
   void ForgetPassword();
   void WriteCertificateFiles(const std::string& serial, const std::string& certificatePem,

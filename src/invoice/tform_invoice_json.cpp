@@ -400,4 +400,12 @@ void TFormInvoiceJSON::Log(const std::string& line) const {
   if (m_log) m_log(line);
 }
 
+std::size_t CountOpenJsonInvoices(const core::Configuration& configuration) {
+  try {
+    return platform::ListFiles(configuration.ArchiveDir, std::string(kPattern) + kPendingSuffix).size();
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
 }  // namespace telvano::invoice

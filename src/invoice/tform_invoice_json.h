@@ -119,4 +119,7 @@ class TFormInvoiceJSON {
   core::FileWindowLogic m_window;  // last: it goes first, detaching the window before the rest goes
 };
 
+// The JSON invoices whose outcome is still being resolved (their records wait in the archive).
+std::size_t CountOpenJsonInvoices(const core::Configuration& configuration);
+
 }  // namespace telvano::invoice

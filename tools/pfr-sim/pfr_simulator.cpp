@@ -145,7 +145,8 @@ FaultKind FaultKindFromText(const std::string& text) {
       {"delay", FaultKind::Delay},   {"drop", FaultKind::Drop},       {"error", FaultKind::HttpError},
       {"malformed", FaultKind::MalformedJson}, {"empty", FaultKind::EmptyBody}, {"status", FaultKind::StatusOverride},
       {"pin", FaultKind::PinAnswer},   {"sign-delay", FaultKind::SignThenDelay},
-      {"sign-drop", FaultKind::SignThenDrop}, {"sign-truncate", FaultKind::SignThenTruncate}};
+      {"sign-drop", FaultKind::SignThenDrop}, {"sign-truncate", FaultKind::SignThenTruncate},
+      {"sign-error", FaultKind::SignThenError}};
   const auto found = kKinds.find(text);
   if (found == kKinds.end()) throw std::runtime_error("unknown fault kind " + text);
   return found->second;
@@ -292,7 +293,8 @@ struct PfrSimulator::Impl {
       case FaultKind::PinAnswer: return true;  // used by the status and PIN answers
       case FaultKind::SignThenDelay:
       case FaultKind::SignThenDrop:
-      case FaultKind::SignThenTruncate: return true;  // used on the finished answer (LoseAnswer)
+      case FaultKind::SignThenTruncate:
+      case FaultKind::SignThenError: return true;  // used on the finished answer (LoseAnswer)
     }
     return true;
   }
@@ -311,6 +313,10 @@ struct PfrSimulator::Impl {
         break;
       // httplib sets Content-Length from the body it sends, so the shorter answer is still well-formed.
       case FaultKind::SignThenTruncate: response.body.resize(response.body.size() / 2); break;
+      case FaultKind::SignThenError:
+        response.status = fault.httpStatus;
+        response.set_content(fault.body, "text/html");
+        break;
       default: break;
     }
   }

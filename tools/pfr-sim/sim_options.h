@@ -68,6 +68,7 @@ enum class FaultKind {
   SignThenDelay,     // hold the answer back for delayMs before sending it
   SignThenDrop,      // send the head (full Content-Length) and half the body, then close the connection
   SignThenTruncate,  // send a complete 200 whose body is only the first half of the answer
+  SignThenError,     // answer httpStatus with body instead, as a gateway in front of the processor may
 };
 
 struct Fault {
@@ -99,6 +100,9 @@ struct Fault {
   static Fault SignedThenDropped(int count = 1) { return {FaultKind::SignThenDrop, count, 0, 0, {}, {}, {}}; }
   static Fault SignedThenTruncated(int count = 1) {
     return {FaultKind::SignThenTruncate, count, 0, 0, {}, {}, {}};
+  }
+  static Fault SignedThenError(int status, std::string body, int count = 1) {
+    return {FaultKind::SignThenError, count, 0, status, std::move(body), {}, {}};
   }
 };
 

@@ -124,7 +124,7 @@ std::string E2eInstallation::StoredDbVersion() const {
 }
 
 pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs::path& stderrFile,
-                             const std::string& display) const {
+                             const std::string& display, const fs::path& lockDir) const {
   // TELVANO_E2E_WRAPPER runs the program under a checker, e.g. "valgrind --error-exitcode=99 --log-file=F".
   std::vector<std::string> words;
   if (const char* wrapper = std::getenv("TELVANO_E2E_WRAPPER"); wrapper != nullptr) {
@@ -149,7 +149,7 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
   } else {
     environment.push_back("DISPLAY=" + display);
   }
-  environment.push_back("TELVANO_LOCK_DIR=" + Root().string());
+  environment.push_back("TELVANO_LOCK_DIR=" + (lockDir.empty() ? Root() : lockDir).string());
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -170,8 +170,9 @@ void E2eInstallation::Start(const std::vector<std::string>& arguments, const std
   m_pid = Spawn(arguments, Root() / "stderr.txt", display);
 }
 
-int E2eInstallation::RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit) {
-  const pid_t pid = Spawn(arguments, Root() / "stderr-second.txt");
+int E2eInstallation::RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+                                const std::filesystem::path& lockDir) {
+  const pid_t pid = Spawn(arguments, Root() / "stderr-second.txt", {}, lockDir);
   const auto deadline = std::chrono::steady_clock::now() + Scaled(limit);
   int status = 0;
   while (::waitpid(pid, &status, WNOHANG) == 0) {

@@ -47,8 +47,10 @@ class E2eInstallation {
   // Starts telvano with `arguments`; its stderr goes to StderrText(). Headless, unless a display is named
   // (an X display such as ":93"): then it shows its windows there.
   void Start(const std::vector<std::string>& arguments, const std::string& display = {});
-  // Starts one more telvano on the same installation and waits for it to end; returns its exit code.
-  int RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit);
+  // Starts one more telvano on the same installation and waits for it to end; returns its exit code. A
+  // `lockDir` of its own makes it start as another user's program would (another runtime folder).
+  int RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
+                 const std::filesystem::path& lockDir = {});
   // Waits for the program to end (fails the test after `limit`, then kills it); returns its exit code.
   int WaitForExit(std::chrono::milliseconds limit);
   bool Running();
@@ -78,7 +80,7 @@ class E2eInstallation {
 
  private:
   pid_t Spawn(const std::vector<std::string>& arguments, const std::filesystem::path& stderrFile,
-              const std::string& display = {}) const;
+              const std::string& display = {}, const std::filesystem::path& lockDir = {}) const;
 
   TempDir m_root;
   std::filesystem::path m_registry;

@@ -4,13 +4,16 @@
 // waiting; and the processor signed exactly as many invoices as the POS got results for.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
+
 
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
@@ -84,6 +87,43 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
     return delivered;
   }
   bool Signed() { return sim->TotalCounter() > 0; }
+  std::string ErrorText(const std::string& base) {
+    const fs::path file = installation.Output() / (base + "_err.txt");
+    return fs::exists(file) ? ReadFileBytes(file) : std::string();
+  }
+  bool Held(const std::string& base) {
+    return ErrorText(base).find("Ishod računa još nije poznat") != std::string::npos;
+  }
+  void Stop() {
+    installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
+    EXPECT_EQ(installation.WaitForExit(30s), 0);
+  }
+
+  // Writes an input the way a POS may: in two parts with a pause between them, as `uid` (0: this user),
+  // keeping the file open or closing it between the parts.
+  void DropInTwoParts(const std::string& base, uid_t uid, bool closeBetween) {
+    inputs.push_back(base);
+    const std::string bytes = SampleInvoice(base);
+    const std::size_t half = bytes.find("E-O-B") + 7;  // the items block and nothing more
+    const std::string path = (installation.Input() / (base + ".csv")).string();
+    if (uid != 0) fs::permissions(installation.Input(), fs::perms::all);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+      if (uid != 0 && (::setgid(uid) != 0 || ::setuid(uid) != 0)) ::_exit(2);
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      bool ok = fd >= 0 && ::write(fd, bytes.data(), half) == static_cast<ssize_t>(half);
+      if (closeBetween) ::close(fd);
+      ::usleep(1500 * 1000);
+      if (closeBetween) fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+      ok = ok && fd >= 0 && ::write(fd, bytes.data() + half, bytes.size() - half) ==
+                                static_cast<ssize_t>(bytes.size() - half);
+      ::close(fd);
+      ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writer failed";
+  }
 
   // The POS's SDC_Out becomes a plain file: nothing can be written into it.
   void BreakOutput() {
@@ -231,6 +271,126 @@ const FaultCase kCases[] = {
        t.installation.WaitForExit(30s);
        t.ExpectNothingLostOrDoubled();  // before the small file system goes
        ::umount2(exchange.c_str(), MNT_DETACH);
+     }},
+    {"TwoProgramsWithTheirOwnLockFolders",
+     [](FaultMatrix& t) {
+       t.StartProgram();
+       // Another user's program (its own runtime folder) on the same installation leaves at once, silently.
+       const TempDir otherLocks;
+       EXPECT_EQ(t.installation.RunAnother({E2eInstallation::kSoftKey, kPin, kUid}, 20s, otherLocks.Path()), 0);
+       EXPECT_EQ(ReadFileBytes(t.installation.Root() / "stderr-second.txt"), "");
+       EXPECT_FALSE(fs::exists(t.installation.Output() / "start_info.txt"));  // the first one's notice stands
+       t.Drop("INV_NS_two1");
+       t.Drop("INV_NS_two2");
+       t.WaitForDelivery("INV_NS_two1");
+       t.WaitForDelivery("INV_NS_two2");
+     }},
+    {"UnknownOutcomeThenANewWorkingCertificate",
+     [](FaultMatrix& t) {
+       pfrsim::SimOptions options;
+       options.uid = "ZXCVBNM1";
+       pfrsim::PfrSimulator other(options);
+       other.Start();
+       t.installation.AddCertificate({options.uid, other.BaseUrl()});
+       t.sim->SetLookupAvailable(false);
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
+       t.StartProgram();
+       t.Drop("INV_NS_cert");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Held("INV_NS_cert"); }));
+       t.Stop();
+       // The shop works with the other processor now; the open invoice is resolved where it was sent.
+       t.sim->SetLookupAvailable(true);
+       t.installation.Start({E2eInstallation::kSoftKey, kPin, options.uid});
+       ASSERT_EQ(t.installation.WaitForStartInfo().substr(0, 3), "OK,") << t.installation.StderrText();
+       t.WaitForDelivery("INV_NS_cert");
+       EXPECT_EQ(other.TotalCounter(), 0u);
+     }},
+    {"PosWritesAsAnotherUserWithAPause",
+     [](FaultMatrix& t) {
+       t.StartProgram();
+       t.DropInTwoParts("INV_NS_user", 65534, false);
+       t.WaitForDelivery("INV_NS_user");
+       EXPECT_FALSE(fs::exists(t.installation.Output() / "INV_NS_user_err.txt"));
+     }},
+    {"PosClosesTheFileBetweenTwoWrites",
+     [](FaultMatrix& t) {
+       t.StartProgram();
+       t.DropInTwoParts("INV_NS_twice", 0, true);
+       t.WaitForDelivery("INV_NS_twice");
+       EXPECT_FALSE(fs::exists(t.installation.Output() / "INV_NS_twice_err.txt"));
+     }},
+    {"SigtermDuringASlowAnswer",
+     [](FaultMatrix& t) {
+       t.installation.AddConfiguration("SdcReadTimeout", "30");
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(20000));
+       t.StartProgram();
+       t.Drop("INV_NS_term");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
+       const auto sent = std::chrono::steady_clock::now();
+       t.installation.Signal(SIGTERM);
+       EXPECT_EQ(t.installation.WaitForExit(30s), 0);
+       EXPECT_LT(std::chrono::steady_clock::now() - sent, 5s);
+       t.StartProgram();
+       t.WaitForDelivery("INV_NS_term");
+     }},
+    {"StopCommandDuringASlowAnswer",
+     [](FaultMatrix& t) {
+       t.installation.AddConfiguration("SdcReadTimeout", "30");
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(20000));
+       t.StartProgram();
+       t.Drop("INV_NS_stop");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
+       const auto sent = std::chrono::steady_clock::now();
+       t.Stop();
+       EXPECT_LT(std::chrono::steady_clock::now() - sent, 5s);
+       t.StartProgram();
+       t.WaitForDelivery("INV_NS_stop");
+     }},
+    {"GatewayAnswers502AfterTheProcessorSigned",
+     [](FaultMatrix& t) {
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenError(502, "<html>Bad Gateway</html>"));
+       t.StartProgram();
+       t.Drop("INV_NS_gate");
+       t.WaitForDelivery("INV_NS_gate");
+     }},
+    {"RequestHeldOnItsWayLongerThanTheReadTimeOut",
+     [](FaultMatrix& t) {
+       // Signed 6 s after it left; the program gave up after 2 s and the first lookups find nothing.
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::Delayed(6000));
+       t.StartProgram();
+       t.Drop("INV_NS_held");
+       t.WaitForDelivery("INV_NS_held");
+     }},
+    {"HeldInputReplacedByAnotherInvoice",
+     [](FaultMatrix& t) {
+       t.sim->SetLookupAvailable(false);
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
+       t.StartProgram();
+       t.Drop("INV_NS_same");
+       ASSERT_TRUE(t.WaitFor([&] { return t.Held("INV_NS_same"); }));
+       const std::string second = SampleInvoice("Čaj");
+       t.installation.Drop("INV_NS_same.csv", second);
+       t.sim->SetLookupAvailable(true);
+       t.WaitForDelivery("INV_NS_same");
+       // The second file is a new invoice under a used name: refused with a clear error, never deleted unsent.
+       ASSERT_TRUE(t.WaitFor([&] { return fs::exists(t.installation.Archive() / "INV_NS_same.csv"); }));
+       EXPECT_EQ(ReadFileBytes(t.installation.Archive() / "INV_NS_same.csv"), second);
+       EXPECT_NE(t.ErrorText("INV_NS_same").find("Račun je već fiskalizovan!"), std::string::npos);
+     }},
+    {"HeldInputTakenAwayAndNotSigned",
+     [](FaultMatrix& t) {
+       t.sim->SetLookupAvailable(false);
+       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::Dropped());
+       t.StartProgram();
+       t.installation.Drop("INV_NS_gone.csv", SampleInvoice());
+       ASSERT_TRUE(t.WaitFor([&] { return t.Held("INV_NS_gone"); }));
+       fs::remove(t.installation.Input() / "INV_NS_gone.csv");
+       t.sim->SetLookupAvailable(true);
+       // Once the request can no longer arrive (12 s here), the POS gets the plain error as the last word.
+       ASSERT_TRUE(t.WaitFor([&] { return !t.ErrorText("INV_NS_gone").empty() && !t.Held("INV_NS_gone"); }, 45s))
+           << t.installation.Log();
+       EXPECT_NE(t.ErrorText("INV_NS_gone").find("Empty reply"), std::string::npos) << t.ErrorText("INV_NS_gone");
+       EXPECT_EQ(t.sim->TotalCounter(), 0u);
      }},
 };
 

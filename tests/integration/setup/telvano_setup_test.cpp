@@ -160,6 +160,22 @@ TEST_F(TelvanoSetupTest, ForceLeavesTheDatabaseOfARunningProgramAlone) {
   EXPECT_EQ(forced.exitCode, 0) << forced.err;  // once it has stopped, --force replaces the database
 }
 
+TEST_F(TelvanoSetupTest, NothingChangesAnInstallationThatAProgramOfAnotherUserWorksOn) {
+  ASSERT_EQ(RunSetup(m_scratch, {"--root", Root()}).exitCode, 0);
+  // The lock in the installation itself, whatever runtime folder the running program has.
+  platform::SingleInstanceLock running(platform::InstallationLockPath(Root() + "/TELVANO/ApplData"));
+  ASSERT_TRUE(running.TryAcquire());
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--root", Root(), "--force"},
+        std::vector<std::string>{"--root", Root(), "--register-lpfr", "http://127.0.0.1:1", "--pin", "1234",
+                                 "--developer-tin", "123456789"}}) {
+    const RunResult refused = RunSetup(m_scratch, arguments);
+    EXPECT_EQ(refused.exitCode, 1) << arguments.back();
+    EXPECT_NE(refused.err.find("TELVANO is running"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("Obrada sertifikata"), std::string::npos) << "the procedure ran: " << refused.err;
+  }
+}
+
 TEST_F(TelvanoSetupTest, AddsALocalProcessorThatBecomesTheWorkingCertificate) {
   ASSERT_EQ(RunSetup(m_scratch, {"--root", Root()}).exitCode, 0);
   testing::WriteFileBytes(m_scratch / "Ostrapo", "#!/bin/sh\nexit 0\n");
