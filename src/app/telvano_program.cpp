@@ -44,10 +44,10 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   m_http.SetStopTest(
       StopRequest(m_main.Configuration().InputDir, m_main.Configuration().CodePage, platform::StopSignalPending,
                   [this] { return m_polling; }));
-  if (const int seconds = core::ReadTimeoutSeconds(m_main.Configuration()); seconds > 0) {
-    sdc::TransportTimeouts timeouts = m_http.Timeouts();
-    timeouts.read = std::chrono::seconds(seconds);
-    m_http.SetTimeouts(timeouts);
+  m_http.SetTimeouts(sdc::TimeoutsFrom(m_main.Configuration()));
+  if (!core::VerifiesProcessorServer(m_main.Configuration())) {
+    AppendLog("UPOZORENJE: sertifikat servera VPFR-a se ne proverava (SdcVerifyServer) / WARNING: the VPFR's "
+              "server certificate is not verified (SdcVerifyServer): anyone on the way can forge its answers");
   }
   TFormMainTELVANO::Modules modules;
   modules.messages = &m_yellowMsg;

@@ -79,6 +79,8 @@ bool AssignValue(Configuration& configuration, const std::string& key, const std
       {"Exchange_Root", &Configuration::Exchange_Root}, {"CodePage", &Configuration::CodePage},
       {"DB_Password", &Configuration::DB_Password},     {"PrintFileDir", &Configuration::PrintFileDir},
       {"SdcReadTimeout", &Configuration::SdcReadTimeout},
+      {"SdcRequestDeadline", &Configuration::SdcRequestDeadline},
+      {"SdcCaFile", &Configuration::SdcCaFile},         {"SdcVerifyServer", &Configuration::SdcVerifyServer},
       {"CertTinOid", &Configuration::CertTinOid},       {"CertUrlOid", &Configuration::CertUrlOid},
   };
   for (const Slot& slot : kSlots) {
@@ -180,16 +182,38 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings) 
                              " is not a number of seconds from 1 to 3600; 60 is used");
     configuration.SdcReadTimeout.clear();
   }
+  if (!configuration.SdcRequestDeadline.empty() && RequestDeadlineSeconds(configuration) == 0) {
+    AddWarning(warnings, "SdcRequestDeadline \"" + configuration.SdcRequestDeadline + "\" in " + path +
+                             " is not a number of seconds from 1 to 36000; three times the read time-out is used");
+    configuration.SdcRequestDeadline.clear();
+  }
   configuration.DeriveFolders();
   return configuration;
 }
 
-int ReadTimeoutSeconds(const Configuration& configuration) {
-  const std::string& text = configuration.SdcReadTimeout;
-  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+namespace {
+
+int SecondsFrom(const std::string& text, int largest) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
   const int seconds = std::stoi(text);
-  return seconds >= 1 && seconds <= 3600 ? seconds : 0;
+  return seconds >= 1 && seconds <= largest ? seconds : 0;
 }
+
+}  // namespace
+
+int ReadTimeoutSeconds(const Configuration& configuration) { return SecondsFrom(configuration.SdcReadTimeout, 3600); }
+
+int RequestDeadlineSeconds(const Configuration& configuration) {
+  return SecondsFrom(configuration.SdcRequestDeadline, 36000);
+}
+
+bool VerifiesProcessorServer(const Configuration& configuration) {
+  for (const char* off : {"0", "no", "off", "false"}) {
+    if (EqualsIgnoringAsciiCase(configuration.SdcVerifyServer, off)) return false;
+  }
+  return true;
+}
+
 
 std::unique_ptr<db::Database> ConnectDatabase(const Configuration& configuration) {
   db::Database::Options options;

@@ -46,6 +46,11 @@ struct Configuration {
   std::string DB_Password;         // empty: none is sent
   std::string PrintFileDir;        // the only folder a "file:" print port may write into; empty: refused
   std::string SdcReadTimeout;      // seconds without a byte before a processor request is given up (1-3600)
+  std::string SdcRequestDeadline;  // seconds one processor request may take in all (1-36000; default 3 x read)
+  // A VPFR's server certificate is verified against the system's CA store and, when named, this PEM bundle
+  // too; SdcVerifyServer=0 turns verification off (never the default; every start warns of it).
+  std::string SdcCaFile;
+  std::string SdcVerifyServer;
   // The subject attributes of a taxpayer's certificate that carry the TIN and the VPFR's address (the PFX
   // import reads them); dotted OIDs.
   std::string CertTinOid = kDefaultCertTinOid;
@@ -79,6 +84,10 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings =
 
 // SdcReadTimeout in seconds; 0 when it is not set (the transport keeps its default of 60 s).
 int ReadTimeoutSeconds(const Configuration& configuration);
+// SdcRequestDeadline in seconds, or 0 when it is not set or not a number from 1 to 36000.
+int RequestDeadlineSeconds(const Configuration& configuration);
+// False only when SdcVerifyServer says "0", "no", "off" or "false".
+bool VerifiesProcessorServer(const Configuration& configuration);
 
 // Opens the one database connection: DB_Fullname (a file path opens it embedded, "host:path" reaches a
 // server), user "SYSDBA", character set UTF8, and a password only when the configuration gives one.

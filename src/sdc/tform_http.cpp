@@ -14,6 +14,8 @@ namespace telvano::sdc {
 
 namespace {
 
+// Debian's hashed folder of the system's CA certificates (ca-certificates).
+constexpr const char* kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char* kUserAgent = "Mozilla/5.0 (Windows NT 6.1; rv:29.0) Gecko/20100101 Firefox/29.0";
 
 // Path of each operation; an operation without an entry leaves the URL empty.
@@ -67,6 +69,7 @@ bool FailedBeforeSending(CURLcode result) {
     case CURLE_SSL_ENGINE_SETFAILED:
     case CURLE_SSL_ENGINE_INITFAILED:
     case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_FAILED_INIT:
       return true;
     default:
@@ -117,6 +120,9 @@ struct SilenceWatch {
   curl_off_t lastDown = 0;
   curl_off_t lastUp = 0;
   bool expired = false;
+  std::chrono::milliseconds totalLimit{0};
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  bool overDeadline = false;
   const TFormHTTP::StopTest* stopTest = nullptr;
   bool stopped = false;
 };
@@ -128,6 +134,10 @@ int WatchSilence(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl
     return 1;
   }
   const auto now = std::chrono::steady_clock::now();
+  if (watch->totalLimit.count() > 0 && now - watch->started >= watch->totalLimit) {
+    watch->overDeadline = true;
+    return 1;
+  }
   // The connect time-out covers the way to the processor; silence counts once the connection stands.
   curl_off_t connected = 0;
   curl_easy_getinfo(watch->handle, CURLINFO_CONNECT_TIME_T, &connected);
@@ -161,6 +171,13 @@ struct SlistDeleter {
 };
 
 }  // namespace
+
+TransportTimeouts TimeoutsFrom(const core::Configuration& configuration) {
+  TransportTimeouts timeouts;
+  if (const int read = core::ReadTimeoutSeconds(configuration); read > 0) timeouts.read = std::chrono::seconds(read);
+  timeouts.total = std::chrono::seconds(core::RequestDeadlineSeconds(configuration));
+  return timeouts;
+}
 
 TFormHTTP::TFormHTTP(const core::Configuration& configuration, const core::WorkingState& workingState)
     : m_configuration(configuration), m_workingState(workingState) {
@@ -236,6 +253,10 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   } else if (post) {
     body = endpoint.secret;
   }
+  if (virtualProcessor && path && url.rfind("https://", 0) != 0) {
+    ErrorText = std::string(kVpfrNeedsHttpsText) + ": " + endpoint.url;
+    return;
+  }
 
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
   if (!curl) {
@@ -271,7 +292,7 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, virtualProcessor ? "http,https" : "http");
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, virtualProcessor ? "https" : "http");
   curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(handle, CURLOPT_PROXY, "");
   curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
@@ -284,6 +305,7 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   silence.handle = handle;
   silence.limit = m_timeouts.read;
   silence.stopTest = &m_stopTest;
+  silence.totalLimit = m_timeouts.Total();
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &WatchSilence);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &silence);
@@ -311,8 +333,14 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
     curl_easy_setopt(handle, CURLOPT_SSLCERT, certFile.c_str());
     curl_easy_setopt(handle, CURLOPT_SSLKEYTYPE, "PEM");
     curl_easy_setopt(handle, CURLOPT_SSLKEY, keyFile.c_str());
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
+    // The chain and the host name, against the system's store (CAPATH) and the shop's own bundle (CAINFO).
+    const bool verify = core::VerifiesProcessorServer(m_configuration);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
+    if (verify && !m_configuration.SdcCaFile.empty()) {
+      curl_easy_setopt(handle, CURLOPT_CAINFO, m_configuration.SdcCaFile.c_str());
+      curl_easy_setopt(handle, CURLOPT_CAPATH, kSystemCaFolder);
+    }
   }
 
   const CURLcode result = curl_easy_perform(handle);
@@ -332,6 +360,11 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
     ErrorText = kResponseTooLargeText;
   } else if (silence.stopped) {
     ErrorText = kRequestStoppedText;
+  } else if (silence.overDeadline) {
+    ErrorText = "Request deadline passed: no complete answer from the processor within " +
+                std::to_string(m_timeouts.Total().count()) + " s";
+  } else if (result == CURLE_PEER_FAILED_VERIFICATION) {
+    ErrorText = kUntrustedServerText + ReplaceCrLf(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result));
   } else if (silence.expired) {
     ErrorText = "Read timed out: no data from the processor for " + std::to_string(m_timeouts.read.count()) + " s";
   } else if (errorBuffer[0] != '\0') {

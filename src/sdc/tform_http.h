@@ -38,11 +38,24 @@ inline constexpr const char* kRequestStoppedText = "Request given up: TELVANO is
 // accepts the connection and then never answers must not freeze TELVANO for good:
 // - connect: 10 s to establish the TCP connection (and the TLS handshake for a VPFR);
 // - read: the request is abandoned when no byte at all arrives for 60 s. Signing an invoice takes a
-//   local processor a few seconds at most, so 60 s of silence means the processor is hung.
+//   local processor a few seconds at most, so 60 s of silence means the processor is hung;
+// - total: a processor that trickles a byte now and then is given up after this long in all.
 struct TransportTimeouts {
   std::chrono::milliseconds connect{10000};
   std::chrono::seconds read{60};
+  std::chrono::seconds total{0};  // 0: three times the read time-out
+
+  std::chrono::seconds Total() const { return total.count() > 0 ? total : 3 * read; }
 };
+
+// The limits the configuration asks for (SdcReadTimeout, SdcRequestDeadline: three times the read time-out
+// when not set).
+TransportTimeouts TimeoutsFrom(const core::Configuration& configuration);
+
+// The ErrorText of a VPFR address that is not https://: nothing is sent over a plain connection.
+inline constexpr const char* kVpfrNeedsHttpsText = "The VPFR's address must start with https://";
+// What a server certificate that cannot be trusted is reported with, before the library's reason.
+inline constexpr const char* kUntrustedServerText = "The processor's server certificate is not trusted: ";
 
 // The processor a request goes to. An invoice remembers the one it was sent to, so that its outcome is asked
 // of that processor even after the working certificate has changed.
@@ -67,9 +80,10 @@ class RequestFileError : public std::runtime_error {
 // before anything is sent.
 //
 // Every request uses a fresh connection (nothing is kept between requests: no cookies, no connection),
-// HTTP/1.1, no proxy and no redirects. A VPFR request speaks TLS 1.2 only, presents the client certificate
-// CertificateDir/<WorkSerial>_cert.pem with its key CertificateDir/<WorkSerial>_key.pem (PEM, no pass
-// phrase) and does not verify the server's certificate. An LPFR request is plain HTTP only.
+// HTTP/1.1, no proxy and no redirects. A VPFR request speaks TLS 1.2 over https:// only, presents the client
+// certificate CertificateDir/<WorkSerial>_cert.pem with its key CertificateDir/<WorkSerial>_key.pem (PEM, no
+// pass phrase) and verifies the server's certificate chain and host name (the system's CA store and
+// SdcCaFile) before anything of the request, the PAC included, leaves. An LPFR request is plain HTTP only.
 class TFormHTTP {
  public:
   TFormHTTP(const core::Configuration& configuration, const core::WorkingState& workingState);
@@ -86,7 +100,7 @@ class TFormHTTP {
   ProcessorTarget WorkingTarget() const;
   // How long a request may still be on its way after its connection has gone: a lookup's "not found" is
   // proof that nothing was signed only once this much time has passed.
-  std::chrono::milliseconds RequestDeadline() const { return m_timeouts.connect + m_timeouts.read; }
+  std::chrono::milliseconds RequestDeadline() const { return m_timeouts.connect + m_timeouts.Total(); }
 
   // Asked while a request waits: true gives the request up within a moment (the program is asked to end).
   // The invoice's outcome is then unknown and is resolved at the next start, as after a crash.

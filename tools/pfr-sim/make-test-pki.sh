@@ -9,7 +9,10 @@
 #
 # Files in OUTDIR:
 #   ca.pem ca.key                   the test CA (give ca.pem to pfr-sim --client-ca)
-#   server.pem server.key           the VPFR's certificate for 127.0.0.1 / localhost (pfr-sim --cert/--key)
+#   server.pem server.key           the VPFR's certificate for 127.0.0.1 / localhost (pfr-sim --cert/--key);
+#                                   TELVANO trusts it with SdcCaFile=OUTDIR/ca.pem
+#   server-wronghost.pem/.key       a server certificate of the same CA for another host name
+#   server-expired.pem/.key         a server certificate of the same CA for 127.0.0.1 that ended in 2020
 #   client.pem client.key           the taxpayer's certificate and key (key without pass phrase)
 #   client.pfx                      client certificate, key and CA in PKCS#12, AES-256 / PBKDF2 / SHA-256
 #   client-legacy.p12               the same in legacy encryption (RC2-40 / 3DES, SHA-1 MAC)
@@ -77,6 +80,25 @@ printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nextendedKeyUsage=serverAuth\n
 openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -set_serial "0x$(openssl rand -hex 8)" -days "$DAYS" \
   -sha256 -extfile server.ext -out server.pem 2>/dev/null
 
+# Server certificates a client must refuse: one for another host name, one that has expired (openssl ca, since
+# openssl x509 cannot date a certificate in the past).
+openssl req -newkey rsa:2048 -nodes -keyout server-wronghost.key -out server-wronghost.csr \
+  -subj "/C=RS/O=TELVANO Test/CN=elsewhere.invalid" 2>/dev/null
+printf 'subjectAltName=DNS:elsewhere.invalid\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' > wronghost.ext
+openssl x509 -req -in server-wronghost.csr -CA ca.pem -CAkey ca.key -set_serial "0x$(openssl rand -hex 8)" \
+  -days "$DAYS" -sha256 -extfile wronghost.ext -out server-wronghost.pem 2>/dev/null
+mkdir -p ca-db
+: > ca-db/index.txt
+printf '[ca]\ndefault_ca = test\n[test]\ndatabase = ca-db/index.txt\nnew_certs_dir = ca-db\nserial = ca-db/serial\n'\
+'default_md = sha256\npolicy = any\nunique_subject = no\ncopy_extensions = none\n[any]\ncommonName = supplied\n'\
+'[server]\nsubjectAltName = IP:127.0.0.1,DNS:localhost\nextendedKeyUsage = serverAuth\nbasicConstraints = CA:FALSE\n' \
+  > ca.cnf
+openssl rand -hex 8 > ca-db/serial
+openssl req -newkey rsa:2048 -nodes -keyout server-expired.key -out server-expired.csr \
+  -subj "/C=RS/O=TELVANO Test/CN=127.0.0.1" 2>/dev/null
+openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -extensions server -notext \
+  -startdate 20200101000000Z -enddate 20200201000000Z -in server-expired.csr -out server-expired.pem 2>/dev/null
+
 # openssl req skips subject attributes of OIDs it does not know; those get a name in the request's own
 # configuration.
 printf 'oid_section = telvano_oids\n[telvano_oids]\n' > client-req.cnf
@@ -113,5 +135,5 @@ openssl x509 -req -in other-client.csr -CA other-ca.pem -CAkey other-ca.key -set
 openssl pkcs12 -export -in other-client.pem -inkey other-client.key -certfile other-ca.pem -name "$CN" \
   -passout "pass:$PASSWORD" -out other-client.pfx
 
-rm -f ./*.csr ./*.ext ./*.srl client-req.cnf
+rm -rf ./*.csr ./*.ext ./*.srl client-req.cnf ca.cnf ca-db
 echo "make-test-pki: PKI in $OUT, client serial $(cat client.serial)"

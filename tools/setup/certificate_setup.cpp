@@ -50,11 +50,7 @@ class CertificateSession {
                Services()) {
     db::CheckAndUpgradeSchema(*m_connection);
     m_invoice.SetLog([this](const std::string& line) { Log(line); });
-    if (const int seconds = core::ReadTimeoutSeconds(m_configuration); seconds > 0) {
-      sdc::TransportTimeouts timeouts = m_http.Timeouts();
-      timeouts.read = std::chrono::seconds(seconds);
-      m_http.SetTimeouts(timeouts);
-    }
+    m_http.SetTimeouts(sdc::TimeoutsFrom(m_configuration));
   }
   ~CertificateSession() {
     try {

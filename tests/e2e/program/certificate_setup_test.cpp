@@ -58,6 +58,7 @@ TEST(CertificateSetup, AnImportedPfxStartsTheProgramOnTheVpfr) {
   TestPki pki;
   auto vpfr = StartVpfrSimulator(pki);
   E2eInstallation installation;
+  installation.AddConfiguration("SdcCaFile", pki.CaCert());
   const SetupRun run =
       RunSetup(installation, {"--import-pfx", pki.ClientLegacyP12(), "--pfx-password", pki.PfxPassword(),
                               "--pac", "ABC123", "--url", vpfr->BaseUrl(), "--developer-tin", "123456789"});

@@ -180,6 +180,7 @@ TEST(ProgramStart, UnattendedVpfrStartChecksThePacAndFiscalisesATestInvoice) {
   CertificateRow row{serial, sim.BaseUrl()};
   row.lpfr = false;
   installation.AddCertificate(row);
+  installation.AddConfiguration("SdcCaFile", (pki / "ca.pem").string());
 
   installation.Start({E2eInstallation::kSoftKey, "ABC123", serial});
   const std::string startInfo = installation.WaitForStartInfo(40s);

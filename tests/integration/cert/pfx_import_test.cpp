@@ -69,6 +69,8 @@ class PfxImportTest : public CertificateFixture, public ::testing::Test {
     delete s_pki;
   }
 
+  PfxImportTest() { m_configuration.SdcCaFile = s_pki->CaCert(); }
+
   // Puts `file` (of the PKI, or any path) into CertificateDir and presses "Sačuvaj" with `password`.
   void Import(const std::string& file, const std::string& password, const std::string& pac = kPac,
               const std::string& developerTin = "") {

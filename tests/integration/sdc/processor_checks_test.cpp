@@ -149,6 +149,10 @@ TEST_F(ProcessorChecksTest, UnknownPinAnswerIsAConnectionErrorWithEmptyText) {
 
 TEST_F(ProcessorChecksTest, RefusedPacShowsMessage17AndTheBox) {
   working.WorkIsLpfr = false;
+  working.WorkUrl = processor.TlsUrl();
+  configuration.SdcCaFile = processor.CaFile();
+  configuration.CertificateDir = (temp.Path() / "Certificate").string();
+  processor.WriteClientFiles(configuration.CertificateDir, working.WorkSerial);
   working.WorkPin = "AB12CD";
   processor.Answer(kStatus, 401, R"({"message":"Unauthorized"})");
   const std::string expected = "PAC is invalid / PAC je neispravan\n\n{\"message\":\"Unauthorized\"}";

@@ -63,7 +63,7 @@ class SimulatorTest : public ::testing::Test {
 
   // A VPFR over HTTPS that accepts the client certificate written for `serial`.
   void StartVirtual(const std::string& serial, SimOptions options = {}) {
-    const auto server = telvano::testing::MakeSelfSignedCertificate("vpfr.test");
+    const auto server = telvano::testing::MakeSelfSignedCertificate("vpfr.test", "127.0.0.1");
     const auto client = telvano::testing::MakeSelfSignedCertificate(serial);
     options.mode = pfrsim::Mode::Vpfr;
     options.certFile = temp / "server_cert.pem";
@@ -72,6 +72,7 @@ class SimulatorTest : public ::testing::Test {
     WriteFileBytes(options.certFile, server.certificatePem);
     WriteFileBytes(options.keyFile, server.keyPem);
     WriteFileBytes(options.clientCaFile, client.certificatePem);
+    configuration.SdcCaFile = options.certFile;  // the server is trusted as its own CA
     WriteFileBytes(std::filesystem::path(configuration.CertificateDir) / (serial + "_cert.pem"), client.certificatePem);
     WriteFileBytes(std::filesystem::path(configuration.CertificateDir) / (serial + "_key.pem"), client.keyPem);
     simulator = std::make_unique<PfrSimulator>(options);

@@ -57,6 +57,7 @@ class TaxGroupsTest : public ::testing::Test {
   }
 
   TestDatabase database;
+  telvano::testing::TempDir certificates;
   ScriptedProcessor processor;
   platform::ManualClock clock;
   core::Configuration configuration;
@@ -131,11 +132,17 @@ TEST_F(TaxGroupsTest, LocalProcessorRefreshesTheMrcAndAVirtualOneLeavesItAlone) 
   const std::string groups = Group("2024-01-01T00:00:00", 5, Category("VAT", "0", 1, Rate("20", "Ђ")));
 
   working.WorkIsLpfr = false;
+  working.WorkUrl = processor.TlsUrl();
+  working.WorkSerial = "VPFR0001";
+  configuration.SdcCaFile = processor.CaFile();
+  configuration.CertificateDir = (certificates.Path() / "Certificate").string();
+  processor.WriteClientFiles(configuration.CertificateDir, working.WorkSerial);
   processor.Answer(kStatus, 200, StatusAnswer(groups, R"("deviceSerialNumber":"00-1002-VIRTUAL",)"));
   taxGroups.LoadTaxGroups();
   EXPECT_EQ(db::ReadSetting(database.Db(), "SDC_MRC"), "00-1002-OLD");
 
   working.WorkIsLpfr = true;
+  working.WorkUrl = processor.BaseUrl();
   taxGroups.LoadTaxGroups();
   EXPECT_EQ(db::ReadSetting(database.Db(), "SDC_MRC"), "00-1002-VIRTUAL");
 

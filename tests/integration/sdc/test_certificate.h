@@ -11,6 +11,8 @@ struct TestCertificate {
   std::string keyPem;
 };
 
-TestCertificate MakeSelfSignedCertificate(const std::string& commonName);
+// With `ipAddress`, the certificate names it in subjectAltName and may act as its own CA: a TLS client that
+// is given it as its CA file trusts a server presenting it there.
+TestCertificate MakeSelfSignedCertificate(const std::string& commonName, const std::string& ipAddress = {});
 
 }  // namespace telvano::testing

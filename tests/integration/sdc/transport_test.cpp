@@ -88,6 +88,15 @@ class TransportTest : public ::testing::Test {
     working.WorkSerial = "SER1";
   }
 
+  // A VPFR request to `server` (speaking TLS): its certificate trusted, a client certificate for SER1.
+  void UseAsVpfr(const RawHttpServer& server) {
+    working.WorkUrl = server.BaseUrl();
+    configuration.SdcCaFile = server.CaFile();
+    const auto client = telvano::testing::MakeSelfSignedCertificate("SER1");
+    WriteFileBytes(std::filesystem::path(configuration.CertificateDir) / "SER1_cert.pem", client.certificatePem);
+    WriteFileBytes(std::filesystem::path(configuration.CertificateDir) / "SER1_key.pem", client.keyPem);
+  }
+
   TempDir temp;
   core::Configuration configuration;
   core::WorkingState working;
@@ -137,8 +146,8 @@ TEST_F(TransportTest, EmptyRequestIdSendsNoRequestIdHeaderAtAll) {
 }
 
 TEST_F(TransportTest, VirtualProcessorSendsPacFirstAndControlCharactersCannotAddHeaders) {
-  RawHttpServer server(200, "{}");
-  working.WorkUrl = server.BaseUrl();
+  RawHttpServer server(200, "{}", true);
+  UseAsVpfr(server);
   working.WorkPin = "AB12CD";
   http.CallVPFR(kOpEnvironmentParameters, "", "id\r\nX-Injected:1");
   ASSERT_EQ(http.ResponseCode, 200) << http.ErrorText;
@@ -153,8 +162,8 @@ TEST_F(TransportTest, VirtualProcessorSendsPacFirstAndControlCharactersCannotAdd
 }
 
 TEST_F(TransportTest, AnEmptyPacStillSendsThePacLineAndTheLookupNamesTheRequestId) {
-  RawHttpServer server(200, "{}");
-  working.WorkUrl = server.BaseUrl();
+  RawHttpServer server(200, "{}", true);
+  UseAsVpfr(server);
   working.WorkPin = "";
   http.CallVPFR(kOpInvoiceLookup, "", "0f3c-1");
   ASSERT_EQ(http.ResponseCode, 200) << http.ErrorText;
@@ -279,7 +288,7 @@ TEST_F(TransportTest, ErrorStatusesKeepTheirBodyAndEmptyAnswersAreAnswers) {
   EXPECT_EQ(http.ResponseBody, R"({"message":"Bad Request","modelState":[]})");
   EXPECT_EQ(http.ErrorText, "");
 
-  http.CallVPFR(kOpAttention, "", "");
+  http.CallLPFR(kOpAttention, "", "");
   EXPECT_EQ(http.ResponseCode, 500);
   EXPECT_EQ(http.ResponseBody, "Грешка сервера");
 
@@ -353,9 +362,10 @@ TEST_F(TransportTest, AnswerOverTheLimitIsNoReplyWhetherAnnouncedOrStreamed) {
 class VirtualProcessorTlsTest : public TransportTest {
  protected:
   VirtualProcessorTlsTest() {
-    const auto server = telvano::testing::MakeSelfSignedCertificate("vpfr.test");
+    const auto server = telvano::testing::MakeSelfSignedCertificate("vpfr.test", "127.0.0.1");
     const auto client = telvano::testing::MakeSelfSignedCertificate("SER1");
     serverCert = temp / "server_cert.pem";
+    configuration.SdcCaFile = serverCert;
     serverKey = temp / "server_key.pem";
     clientCa = temp / "client_ca.pem";
     WriteFileBytes(serverCert, server.certificatePem);

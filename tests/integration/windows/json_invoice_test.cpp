@@ -31,7 +31,7 @@ std::string Request(const std::string& total = "10.00") {
 class JsonInvoiceTest : public InvoiceRoadTest {
  protected:
   JsonInvoiceTest() : m_json(m_configuration, *m_http, m_clock) {
-    m_http->SetTimeouts({std::chrono::milliseconds(2000), std::chrono::seconds(1)});
+    m_http->SetTimeouts({std::chrono::milliseconds(2000), std::chrono::seconds(1), std::chrono::seconds(2)});
     m_json.AttachView(m_view, m_info);
   }
 
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                true, "", 1},
         Answer{"SignedDroppedMidAnswer", pfrsim::Fault::SignedThenDropped(), false, Request(), true, "", 1},
         Answer{"SignedCutShort", pfrsim::Fault::SignedThenTruncated(), false, Request(), true, "", 1},
-        // "Not found" counts once the request's deadline (3 s here) has passed: the third lookup, 5 s on.
+        // "Not found" counts once the request's deadline (2 s + 2 s here) has passed: the third lookup, 5 s on.
         Answer{"DroppedUnsigned", pfrsim::Fault::Dropped(), false, Request(), false, "Empty reply", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
