@@ -185,6 +185,8 @@ VPFR_URL=$(head -n1 "$WORK/vpfr.out")
 check "pfr-sim serves a VPFR with them ($VPFR_URL)" test "${VPFR_URL%%://*}" = https
 /usr/bin/telvano-setup --root "$WORK/vshop" --login-secret pkg-login --soft-secret "$SOFT_KEY" \
   >"$WORK/vsetup.out" 2>&1 || cat "$WORK/vsetup.out"
+# The simulator's server certificate comes from the test CA, which no system store holds.
+echo "SdcCaFile=$PKI/ca.pem" >>"$WORK/vshop/TELVANO.conf"
 VPFR_SERIAL=$(/usr/bin/telvano-setup --root "$WORK/vshop" --import-pfx "$PKI/client-legacy.p12" \
   --pfx-password test1234 --pac ABC123 --url "$VPFR_URL" --developer-tin 123456789 2>"$WORK/import.err") ||
   cat "$WORK/import.err"
