@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The Debian package from end to end on this machine (root, Debian 12): builds it (scripts/package.sh, with
-# lintian), installs it with apt-get, makes the system installation with the installed telvano-setup, starts
-# the installed pfr-sim as the local processor and the installed telvano the way telvano.service does (its
-# user, its environment lines, the environment file, its umask, its runtime folder; systemd is not needed),
-# fiscalises one invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO, imports a PFX
-# made by the packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes the package.
-# It refuses to run where a system installation or the package already exists, and leaves none.
-#   KEEP_DEB=1   reuse build-package/telvano_*.deb when it is there (no build, no lintian)
+# The Debian packages from end to end on this machine (root, Debian 12): builds them (scripts/package.sh, with
+# lintian), installs telvano and telvano-sim with apt-get, makes the system installation with the installed
+# telvano-setup, starts the installed pfr-sim as the local processor and the installed telvano the way
+# telvano.service does (its user, its environment lines, the environment file, its umask, its runtime folder;
+# systemd is not needed), fiscalises one invoice printed through the linked Ostrapo, stops telvano with
+# STOP-TELVANO, imports a PFX made by the packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and
+# removes telvano-sim, then telvano.
+# It refuses to run where a system installation or one of the packages already exists, and leaves none.
+#   KEEP_DEB=1   reuse build-package/telvano*_*.deb when they are there (no build, no lintian)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -20,9 +21,11 @@ PIN=4321
 UID_LPFR=PKGT0001
 
 [ "$(id -u)" -eq 0 ] || { echo "test-package: needs root (apt-get, a system user)" >&2; exit 2; }
-if dpkg-query -W -f='${Status}' telvano 2>/dev/null | grep -q "install ok installed"; then
-  echo "test-package: the package telvano is installed already; remove it first" >&2; exit 2
-fi
+for package in telvano telvano-sim; do
+  if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    echo "test-package: the package $package is installed already; remove it first" >&2; exit 2
+  fi
+done
 for place in "$CONF" "$DATA" "$ENV_FILE"; do
   [ ! -e "$place" ] || { echo "test-package: $place exists (a real installation?); not touching it" >&2; exit 2; }
 done
@@ -56,19 +59,29 @@ cleanup() {
   stop_process "$SIM_PID"
   stop_process "$VPFR_PID"
   # Removed (by the test) and purged, so the machine is as it was, apart from the system user.
-  DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq telvano >/dev/null 2>&1 || true
+  for package in telvano-sim telvano; do
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$package" >/dev/null 2>&1 || true
+  done
   rm -rf "$DATA" "$CONF" "$RUN" "$ENV_FILE" "$WORK"
   rmdir /etc/xdg/Dravicor /etc/telvano 2>/dev/null || true
 }
 trap cleanup EXIT INT TERM
 
-# 1. The package, built and checked by lintian (errors and warnings fail; the documented overrides apply).
+# 1. The packages, built and checked by lintian (errors and warnings fail; the documented overrides apply).
 DEB=$(ls build-package/telvano_*.deb 2>/dev/null | head -n1 || true)
-if [ "${KEEP_DEB:-0}" != 1 ] || [ -z "$DEB" ]; then
-  DEB=$(LINTIAN=1 scripts/package.sh 2>"$WORK/package.err" | tail -n1) || {
-    tail -n 40 "$WORK/package.err"; echo "test-package: building the package failed"; exit 1; }
+SIM_DEB=$(ls build-package/telvano-sim_*.deb 2>/dev/null | head -n1 || true)
+if [ "${KEEP_DEB:-0}" != 1 ] || [ -z "$DEB" ] || [ -z "$SIM_DEB" ]; then
+  LINTIAN=1 scripts/package.sh >"$WORK/package.out" 2>"$WORK/package.err" || {
+    tail -n 40 "$WORK/package.err"; echo "test-package: building the packages failed"; exit 1; }
+  DEB=$(tail -n2 "$WORK/package.out" | head -n1)
+  SIM_DEB=$(tail -n1 "$WORK/package.out")
 fi
-echo "test-package: $DEB"
+echo "test-package: $DEB $SIM_DEB"
+control_field() { dpkg-deb -f "$1" "$2"; }
+check "the packages are telvano and telvano-sim" \
+  test "$(control_field "$DEB" Package) $(control_field "$SIM_DEB" Package)" = "telvano telvano-sim"
+check "telvano needs nothing of telvano-sim" \
+  bash -c "! dpkg-deb -f '$DEB' Pre-Depends Depends Recommends | grep -q telvano-sim"
 
 # The checkers: systemd's tools and man (systemd-analyze verify looks up the unit's manual pages).
 for tool in systemd-analyze:systemd man:man-db; do
@@ -77,12 +90,20 @@ for tool in systemd-analyze:systemd man:man-db; do
     { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${tool#*:}" >/dev/null; }
 done
 
-# 2. Installed the way a user installs it; apt-get brings the dependencies.
-(cd "$(dirname "$DEB")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$DEB")") \
-  >"$WORK/apt-install.out" 2>&1 || { cat "$WORK/apt-install.out"; echo "test-package: apt-get install failed"; exit 1; }
-check "programs in /usr/bin and the print sender in /usr/lib/telvano" \
-  test -x /usr/bin/telvano -a -x /usr/bin/telvano-setup -a -x /usr/bin/pfr-sim -a -x /usr/lib/telvano/Ostrapo
-check "manual pages" bash -c "man -w telvano telvano-setup pfr-sim Ostrapo >/dev/null"
+# 2. Installed the way a user installs them; apt-get brings the dependencies.
+(cd "$(dirname "$DEB")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$DEB")" \
+  "./$(basename "$SIM_DEB")") >"$WORK/apt-install.out" 2>&1 ||
+  { cat "$WORK/apt-install.out"; echo "test-package: apt-get install failed"; exit 1; }
+owner() { dpkg-query -S "$1" 2>/dev/null | sed 's/: .*//'; }
+owners() { for file in "$@"; do owner "$file"; done | xargs; }
+check "telvano: the programs in /usr/bin, the print sender in /usr/lib/telvano, the unit" \
+  test "$(owners /usr/bin/telvano /usr/bin/telvano-setup /usr/lib/telvano/Ostrapo "$UNIT")" \
+  = "telvano telvano telvano telvano"
+check "telvano-sim: pfr-sim and the test PKI script" \
+  test "$(owners /usr/bin/pfr-sim /usr/share/telvano/make-test-pki.sh)" = "telvano-sim telvano-sim"
+check "manual pages, each in its program's package" \
+  test "$(owners "$(man -w telvano)" "$(man -w telvano-setup)" "$(man -w Ostrapo)" "$(man -w pfr-sim)")" \
+  = "telvano telvano telvano telvano-sim"
 check "the service's system user" bash -c "getent passwd telvano >/dev/null"
 
 # 3. The unit as systemd reads it (verify reads the file and the programs and pages it names; no running
@@ -193,10 +214,19 @@ VPFR_SERIAL=$(/usr/bin/telvano-setup --root "$WORK/vshop" --import-pfx "$PKI/cli
 check "the legacy PFX imported as working certificate ($VPFR_SERIAL)" test "$VPFR_SERIAL" = "$(cat "$PKI/client.serial")"
 stop_process "$VPFR_PID"
 
-# 10. Removed again; the data stays (fiscal records are never removed with the program).
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq telvano >"$WORK/apt-remove.out" 2>&1 || cat "$WORK/apt-remove.out"
-check "apt-get remove takes the programs away" \
-  test ! -e /usr/bin/telvano -a ! -e /usr/lib/telvano/Ostrapo -a ! -e /usr/share/telvano/make-test-pki.sh
+# 10. Removed again: the simulator first, which leaves telvano as it was, then telvano; the data stays (fiscal
+# records are never removed with the program).
+apt_remove() {
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$1" >>"$WORK/apt-remove.out" 2>&1 || cat "$WORK/apt-remove.out"
+}
+apt_remove telvano-sim
+check "apt-get remove telvano-sim takes pfr-sim and the PKI script away" \
+  test ! -e /usr/bin/pfr-sim -a ! -e /usr/share/telvano/make-test-pki.sh
+check "and leaves telvano installed and working" \
+  bash -c "dpkg-query -W -f='\${Status}' telvano | grep -q 'install ok installed' &&
+    /usr/bin/telvano-setup --help >/dev/null && test -x /usr/lib/telvano/Ostrapo"
+apt_remove telvano
+check "apt-get remove telvano takes the programs away" test ! -e /usr/bin/telvano -a ! -e /usr/lib/telvano/Ostrapo
 check "and leaves the data" test -s "$DATA/Data/TELVANO.FDB"
 
 if [ "$FAILED" -ne 0 ]; then
