@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # The Debian packages from end to end on this machine (root, Debian 12): builds them (scripts/package.sh, with
-# lintian), installs telvano and telvano-sim with apt-get, makes the system installation with the installed
-# telvano-setup, starts the installed pfr-sim as the local processor and the installed telvano the way
-# telvano.service does (its user, its environment lines, the environment file, its umask, its runtime folder;
-# systemd is not needed), fiscalises one invoice printed through the linked Ostrapo, stops telvano with
-# STOP-TELVANO, imports a PFX made by the packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and
-# removes telvano-sim, then telvano.
+# lintian), installs telvano and telvano-sim with apt-get, checks the unit (systemd-analyze verify, and its
+# exposure figure against EXPOSURE_MAX), makes the system installation with the installed telvano-setup,
+# starts the installed pfr-sim as the local processor and the installed telvano the way telvano.service does
+# (its user and groups, its environment lines, the environment file, its umask, its runtime folder and, where
+# a mount namespace can be made, the file-system part of its sandbox; systemd is not needed), fiscalises one
+# invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO, imports a PFX made by the
+# packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes telvano-sim, then telvano.
 # It refuses to run where a system installation or one of the packages already exists, and leaves none.
-#   KEEP_DEB=1   reuse build-package/telvano*_*.deb when they are there (no build, no lintian)
+#   KEEP_DEB=1       reuse build-package/telvano*_*.deb when they are there (no build, no lintian)
+#   EXPOSURE_MAX=X   the highest exposure figure of `systemd-analyze security` that passes (default 2.5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 UNIT=/lib/systemd/system/telvano.service
+EXPOSURE_MAX=${EXPOSURE_MAX:-2.5}
 CONF=/etc/xdg/Dravicor/TELVANO.conf
 DATA=/var/lib/telvano
 RUN=/run/telvano
@@ -107,8 +110,13 @@ check "manual pages, each in its program's package" \
 check "the service's system user" bash -c "getent passwd telvano >/dev/null"
 
 # 3. The unit as systemd reads it (verify reads the file and the programs and pages it names; no running
-# systemd is needed).
+# systemd is needed), and how much of the machine its sandbox leaves to the program.
 check "systemd-analyze verify telvano.service" systemd-analyze verify "$UNIT"
+systemd-analyze security --offline=true "$UNIT" >"$WORK/security.out" 2>&1 || true
+EXPOSURE=$(sed -n 's/.*Overall exposure level for telvano.service: \([0-9.]*\).*/\1/p' "$WORK/security.out")
+echo "test-package: $(tail -n1 "$WORK/security.out")"
+check "exposure of the installed unit ${EXPOSURE:-unknown} <= $EXPOSURE_MAX" \
+  awk -v e="${EXPOSURE:-99}" -v max="$EXPOSURE_MAX" 'BEGIN { exit !(e != "" && e + 0 <= max + 0) }'
 
 # 4. The local processor, from the installed simulator.
 /usr/bin/pfr-sim --mode lpfr --listen 127.0.0.1:0 --uid "$UID_LPFR" --pin "$PIN" >"$WORK/sim.out" 2>"$WORK/sim.err" &
@@ -138,7 +146,62 @@ install -m 0600 /dev/null "$ENV_FILE"
 printf 'TELVANO_SOFTKEY=%s\nTELVANO_PIN=%s\nTELVANO_SERIAL=%s\n' "$SOFT_KEY" "$PIN" "$UID_LPFR" >"$ENV_FILE"
 unit_value() { sed -n "s/^$1=//p" "$UNIT"; }
 SERVICE_USER=$(unit_value User)
-install -d -m "$(unit_value RuntimeDirectoryMode)" -o "$SERVICE_USER" -g "$(unit_value Group)" "/run/$(unit_value RuntimeDirectory)"
+SERVICE_GROUP=$(unit_value Group)
+RUNTIME_DIR=/run/$(unit_value RuntimeDirectory)
+install -d -m "$(unit_value RuntimeDirectoryMode)" -o "$SERVICE_USER" -g "$SERVICE_GROUP" "$RUNTIME_DIR"
+# Its identity: the user, the user's groups and SupplementaryGroups=; no capabilities and no new privileges.
+GROUPS_LIST=$(id -Gn "$SERVICE_USER" | tr ' ' ,)
+for group in $(unit_value SupplementaryGroups); do GROUPS_LIST=$GROUPS_LIST,$group; done
+IDENTITY=(--reuid="$SERVICE_USER" --regid="$SERVICE_GROUP" --groups="$GROUPS_LIST")
+[ "$(unit_value NoNewPrivileges)" != yes ] || IDENTITY+=(--no-new-privs)
+if grep -qx 'CapabilityBoundingSet=' "$UNIT"; then IDENTITY+=(--bounding-set=-all --inh-caps=-all); fi
+# Its view of the files, in a mount namespace of its own, as far as mount(8) can build it without systemd:
+# everything read-only (ProtectSystem=strict, ProtectHome=read-only, ProtectKernelTunables= and
+# ProtectControlGroups= for /sys) but the ReadWritePaths= and the runtime folder, its own /tmp and /var/tmp
+# (PrivateTmp=) and a /proc of its own processes (ProtectProc=, ProcSubset=). The system-call filters, the
+# device list and the address families need systemd itself. (mount -n: nothing is noted in the machine's
+# /run/mount.)
+SANDBOX=0
+READ_WRITE=("$RUNTIME_DIR")
+for path in $(unit_value ReadWritePaths); do
+  path=${path#-}
+  [ ! -d "$path" ] || READ_WRITE+=("$path")
+done
+PROC_OPTIONS=nosuid,nodev,noexec
+[ -z "$(unit_value ProtectProc)" ] || PROC_OPTIONS=$PROC_OPTIONS,hidepid=$(unit_value ProtectProc)
+[ "$(unit_value ProcSubset)" != pid ] || PROC_OPTIONS=$PROC_OPTIONS,subset=pid
+install -d -m 1777 "$WORK/private-tmp"
+# shellcheck disable=SC2016  # expanded by the shell inside the namespace
+MOUNT_SANDBOX='
+set -euo pipefail
+private_tmp=$1 proc_options=$2
+shift 2
+read_write=()
+while [ "$1" != -- ]; do read_write+=("$1"); shift; done
+shift
+stays_writable() {
+  local p
+  for p in "${read_write[@]}" /tmp /var/tmp; do case $1/ in "$p"/*) return 0 ;; esac; done
+  return 1
+}
+for p in "${read_write[@]}"; do mount -n --rbind "$p" "$p"; done
+mount -n --bind "$private_tmp" /var/tmp
+mount -n --bind "$private_tmp" /tmp
+findmnt -rn -o TARGET | while IFS= read -r target; do
+  target=$(printf "%b" "$target")
+  case $target/ in /proc/*|/dev/*) continue ;; esac
+  stays_writable "$target" || mount -n -o remount,bind,ro "$target"
+done
+mount -n -t proc -o "$proc_options" proc /proc
+exec "$@"
+'
+if [ "$(unit_value ProtectSystem)" = strict ] && [ "$(unit_value PrivateTmp)" = yes ] &&
+   unshare --mount --propagation private true 2>/dev/null; then
+  SANDBOX=1
+else
+  echo "test-package: no mount namespace here (or a unit this start cannot imitate): telvano runs with the" \
+    "unit's user, groups and capabilities, not its file-system sandbox"
+fi
 (
   set -a
   # shellcheck disable=SC1090
@@ -148,7 +211,12 @@ install -d -m "$(unit_value RuntimeDirectoryMode)" -o "$SERVICE_USER" -g "$(unit
   export HOME=$DATA USER=$SERVICE_USER LOGNAME=$SERVICE_USER
   umask "$(unit_value UMask)"
   cd /
-  exec setpriv --reuid="$SERVICE_USER" --regid="$(unit_value Group)" --init-groups $(unit_value ExecStart)
+  read -ra EXEC_START <<<"$(unit_value ExecStart)"
+  if [ "$SANDBOX" = 1 ]; then
+    exec unshare --mount --propagation private bash -c "$MOUNT_SANDBOX" sandbox "$WORK/private-tmp" \
+      "$PROC_OPTIONS" "${READ_WRITE[@]}" -- setpriv "${IDENTITY[@]}" "${EXEC_START[@]}"
+  fi
+  exec setpriv "${IDENTITY[@]}" "${EXEC_START[@]}"
 ) 2>"$WORK/telvano.err" &
 TELVANO_PID=$!
 for _ in $(seq 300); do [ -s "$EXCH/SDC_Out/start_info.txt" ] && break; sleep 0.1; done
@@ -158,6 +226,24 @@ check "no secret on the command line" test "$(tr '\0' ' ' </proc/$TELVANO_PID/cm
 check "no secret in the environment" \
   bash -c "! grep -qa -e '$SOFT_KEY' -e TELVANO_SOFTKEY -e TELVANO_PIN -e '$UID_LPFR' /proc/$TELVANO_PID/environ"
 check "runs as the service user" test "$(stat -c %U /proc/$TELVANO_PID)" = "$SERVICE_USER"
+status_line() { sed -n "s/^$1:[[:space:]]*//p" "/proc/$TELVANO_PID/status"; }
+in_groups() {  # in_groups GROUP...: each is one of telvano's supplementary groups
+  local groups group
+  groups=" $(status_line Groups) "
+  for group in "$@"; do [[ $groups == *" $(getent group "$group" | cut -d: -f3) "* ]] || return 1; done
+}
+# shellcheck disable=SC2046
+check "with the printers' groups ($(unit_value SupplementaryGroups))" in_groups $(unit_value SupplementaryGroups)
+check "no capabilities, no new privileges" test "$(status_line CapBnd) $(status_line NoNewPrivs)" = "0000000000000000 1"
+if [ "$SANDBOX" = 1 ]; then
+  in_sandbox() { nsenter --target "$TELVANO_PID" --mount -- "$@"; }
+  check "in its sandbox /usr, /etc and the configuration are read-only, its data and runtime folder writable" \
+    in_sandbox bash -c "! test -w /usr/bin && ! test -w /etc && ! test -w '$CONF' && test -w '$EXCH/SDC_Out' &&
+      test -w '$RUNTIME_DIR'"
+  check "it has a /tmp of its own" test "$(stat -c %d:%i /tmp)" != "$(in_sandbox stat -c %d:%i /tmp)"
+  check "of /proc it sees its own processes only" \
+    in_sandbox setpriv "${IDENTITY[@]}" bash -c 'test -d /proc/self && ! test -e /proc/1'
+fi
 
 # 7. One invoice, printed to a file port through the linked Ostrapo.
 INVOICE=INV_NS_PKG0001
