@@ -8,7 +8,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config ccache git
   firebird3.0-server-core firebird-dev libfbclient2 firebird3.0-utils
-  libcurl4-openssl-dev libssl-dev openssl
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates
   nlohmann-json3-dev libfmt-dev libicu-dev
   qt6-base-dev libgl-dev
   libcpp-httplib-dev libqrencode-dev libgif-dev zbar-tools

@@ -23,7 +23,7 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
       m_http(m_main.Configuration(), m_main.WorkingState()),
       m_common(m_main.Configuration(), m_main.WorkingState(), m_http, m_yellowMsg),
       m_workingCertificate(m_main.WorkingState(), m_connection, m_yellowMsg),
-      m_login(*this, m_main.WorkingState(), m_yellowMsg),
+      m_login(*this, m_main.WorkingState(), m_yellowMsg, &clock),
       m_yellowMsg(
           m_main.Configuration(), m_main.WorkingState(), clock, m_log, views.messages,
           [this] { return db::ReadSetting(Database(), db::kDbVersionKey); },

@@ -1,5 +1,7 @@
 #include "app/tform_login.h"
 
+#include <algorithm>
+
 #include <exception>
 #include <stdexcept>
 
@@ -25,8 +27,14 @@ std::string CertificateEntryText(const CertificateListRow& row) {
 }
 
 TFormLogin::TFormLogin(StartupServices& services, core::WorkingState& workingState,
-                       core::MessageService& messages)
-    : m_services(services), m_workingState(workingState), m_messages(messages) {}
+                       core::MessageService& messages, platform::Clock* clock)
+    : m_services(services), m_workingState(workingState), m_messages(messages), m_clock(clock) {}
+
+void TFormLogin::WaitAfterFailures() {
+  if (m_clock != nullptr && m_failedTries > 0) {
+    m_clock->Sleep(std::min(kFirstRetryPause * (1 << std::min(m_failedTries - 1, 5)), kLongestRetryPause));
+  }
+}
 
 LoginView& TFormLogin::View() {
   if (m_view == nullptr) throw std::logic_error("the login window has no view");
@@ -74,12 +82,15 @@ void TFormLogin::CBCertificatesChange(int index) {
 }
 
 void TFormLogin::PasswordEnter(const std::string& text) {
-  if (core::StoredSecretForm(text) != m_services.ReadSetting("LOGIN_SECRET")) {
+  WaitAfterFailures();
+  if (!core::SameStoredSecret(core::StoredSecretForm(text), m_services.ReadSetting("LOGIN_SECRET"))) {
+    ++m_failedTries;
     m_messages.ShowInfo(kWrongPasswordText);
     View().ClearPassword();
     View().FocusPassword();
     return;
   }
+  m_failedTries = 0;
   View().SetPasswordEnabled(false);
   View().SetChoiceVisible(true);
   View().FocusPinPac();
@@ -87,12 +98,15 @@ void TFormLogin::PasswordEnter(const std::string& text) {
 
 void TFormLogin::PinPacEnter(const std::string& text) {
   if (core::Utf8Length(text) != static_cast<std::size_t>(m_pinPacMaxLength)) return;  // not complete yet
+  WaitAfterFailures();
   m_workingState.WorkPin = core::UpperCaseUnicode(text);
   if (m_workingState.WorkSerial.empty() || CheckChosenProcessor()) {
+    m_failedTries = 0;
     View().Accept();
     return;
   }
-  m_workingState.WorkPin.clear();
+  ++m_failedTries;
+  core::WipeSecretText(m_workingState.WorkPin);
   View().ResetPinPac(m_pinPacMaxLength, m_workingState.WorkIsLpfr,
                      m_workingState.WorkIsLpfr ? "PIN (4) - LPFR" : "PAK (6) - VPFR");
   View().FocusPinPac();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "app/startup_services.h"
 #include "core/message_service.h"
 #include "core/working_state.h"
+#include "platform/clock.h"
 
 namespace telvano::app {
 
@@ -18,7 +20,10 @@ inline constexpr const char* kWrongPasswordText = "Pogrešna lozinka!";
 // its PIN or PAC, checked against the processor before the start-up may go on.
 class TFormLogin {
  public:
-  TFormLogin(StartupServices& services, core::WorkingState& workingState, core::MessageService& messages);
+  // With a clock, a try after a wrong login secret or PIN/PAC waits first (1 s, doubling up to 30 s), so
+  // guessing is slow; a right one resets the pause.
+  TFormLogin(StartupServices& services, core::WorkingState& workingState, core::MessageService& messages,
+             platform::Clock* clock = nullptr);
 
   void AttachView(LoginView& view) { m_view = &view; }
 
@@ -37,6 +42,9 @@ class TFormLogin {
   int PinPacMaxLength() const { return m_pinPacMaxLength; }
 
  private:
+  static constexpr std::chrono::milliseconds kFirstRetryPause{1000};
+  static constexpr std::chrono::milliseconds kLongestRetryPause{30000};
+  void WaitAfterFailures();
   bool CheckChosenProcessor();
   LoginView& View();
 
@@ -44,6 +52,8 @@ class TFormLogin {
   core::WorkingState& m_workingState;
   core::MessageService& m_messages;
   LoginView* m_view = nullptr;
+  platform::Clock* m_clock;
+  int m_failedTries = 0;
   std::vector<std::string> m_entries;
   std::vector<std::string> m_serials;  // the serial behind each stored-certificate entry
   int m_pinPacMaxLength = 4;

@@ -90,7 +90,8 @@ bool TFormMainTELVANO::RunStartup(const std::vector<std::string>& arguments) {
 
   bool unattended = false;
   try {
-    unattended = core::StoredSecretForm(Argument(arguments, 0)) == services.ReadSetting("SOFT_SECRET");
+    unattended = core::SameStoredSecret(core::StoredSecretForm(Argument(arguments, 0)),
+                                        services.ReadSetting("SOFT_SECRET"));
   } catch (const std::exception&) {
     messages.ShowMessageNo(2);
     AbandonStart();
@@ -225,8 +226,13 @@ void TFormMainTELVANO::StartCompanion() {
   const fs::path program = fs::path(m_configuration.RunTimeDir) / "Vexo";
   std::error_code error;
   if (m_companionPid > 0 || !fs::is_regular_file(program, error)) return;
-  const pid_t pid = platform::StartDetached(program.string(), {kCompanionArgument});
-  if (pid > 0) m_companionPid = pid;
+  std::string why;
+  const pid_t pid = platform::StartDetached(program.string(), {kCompanionArgument}, &why);
+  if (pid > 0) {
+    m_companionPid = pid;
+  } else if (!why.empty()) {
+    Log(why);
+  }
 }
 
 void TFormMainTELVANO::EndCompanion() {

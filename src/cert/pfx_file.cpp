@@ -9,7 +9,9 @@
 #include <openssl/pkcs12.h>
 #include <openssl/provider.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -117,6 +119,64 @@ std::string KeyPem(EVP_PKEY* key) {
   return BioText(bio.get());
 }
 
+// The most key-derivation iterations a certificate file may ask for: today's files use up to a few hundred
+// thousand; a hostile file asking for billions would hold the program for hours.
+constexpr long kMaxPfxIterations = 1000000;
+
+// The iterations of one PKCS#12 or PBES2 (PBKDF2) encryption algorithm; 0 when it names none.
+long AlgorithmIterations(const X509_ALGOR* algorithm) {
+  const ASN1_OBJECT* oid = algorithm->algorithm;
+  const ASN1_TYPE* parameters = algorithm->parameter;
+  if (parameters == nullptr || parameters->type != V_ASN1_SEQUENCE) return 0;
+  long iterations = 0;
+  if (OBJ_obj2nid(oid) == NID_pbes2) {
+    auto* pbes2 = static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), parameters));
+    if (pbes2 != nullptr && pbes2->keyfunc != nullptr && pbes2->keyfunc->parameter != nullptr) {
+      auto* kdf = static_cast<PBKDF2PARAM*>(
+          ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbes2->keyfunc->parameter));
+      if (kdf != nullptr) iterations = ASN1_INTEGER_get(kdf->iter);
+      PBKDF2PARAM_free(kdf);
+    }
+    PBE2PARAM_free(pbes2);
+  } else {
+    auto* pbe = static_cast<PBEPARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBEPARAM), parameters));
+    if (pbe != nullptr) iterations = ASN1_INTEGER_get(pbe->iter);
+    PBEPARAM_free(pbe);
+  }
+  return iterations;
+}
+
+// The largest iteration count the file asks for: of its integrity check, its encrypted contents and its
+// encrypted keys; -1 for a count that cannot be read (a negative or oversized number).
+long LargestIterations(PKCS12* pkcs12) {
+  long largest = 0;
+  const auto note = [&largest](long iterations) { largest = iterations < 0 ? -1 : std::max(largest, iterations); };
+  const ASN1_INTEGER* macIterations = nullptr;
+  PKCS12_get0_mac(nullptr, nullptr, nullptr, &macIterations, pkcs12);
+  if (macIterations != nullptr) note(ASN1_INTEGER_get(macIterations));
+  STACK_OF(PKCS7)* safes = PKCS12_unpack_authsafes(pkcs12);
+  for (int i = 0; safes != nullptr && i < sk_PKCS7_num(safes) && largest >= 0; ++i) {
+    PKCS7* safe = sk_PKCS7_value(safes, i);
+    if (OBJ_obj2nid(safe->type) == NID_pkcs7_encrypted) {
+      if (safe->d.encrypted != nullptr && safe->d.encrypted->enc_data != nullptr) {
+        note(AlgorithmIterations(safe->d.encrypted->enc_data->algorithm));
+      }
+      continue;
+    }
+    STACK_OF(PKCS12_SAFEBAG)* bags = PKCS12_unpack_p7data(safe);
+    for (int j = 0; bags != nullptr && j < sk_PKCS12_SAFEBAG_num(bags); ++j) {
+      const PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, j);
+      if (PKCS12_SAFEBAG_get_nid(bag) != NID_pkcs8ShroudedKeyBag) continue;
+      const X509_ALGOR* algorithm = nullptr;
+      X509_SIG_get0(PKCS12_SAFEBAG_get0_pkcs8(bag), &algorithm, nullptr);
+      if (algorithm != nullptr) note(AlgorithmIterations(algorithm));
+    }
+    sk_PKCS12_SAFEBAG_pop_free(bags, PKCS12_SAFEBAG_free);
+  }
+  sk_PKCS7_pop_free(safes, PKCS7_free);
+  return largest;
+}
+
 // True when `password` (nullptr: none) opens the file's integrity check.
 bool MacOpens(PKCS12* pkcs12, const char* password) { return PKCS12_verify_mac(pkcs12, password, -1) == 1; }
 
@@ -146,6 +206,11 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
     TakeOpenSslError();
     throw PfxError("Fajl nije PKCS#12 sertifikat ( p12, pfx ) / The file is not a PKCS#12 certificate: " +
                    fileName);
+  }
+  // Counted before any key is derived: the derivation itself is what a hostile file would make endless.
+  if (const long iterations = LargestIterations(pkcs12.get()); iterations < 0 || iterations > kMaxPfxIterations) {
+    throw PfxError("Fajl sertifikata traži previše iteracija / The certificate file asks for too many "
+                   "key-derivation iterations: " + fileName);
   }
   const char* usedPassword = password.c_str();
   // PKCS#12 tells an empty password from none: an empty one tries both.

@@ -46,10 +46,11 @@ constexpr Component kSubjectDetails[] = {Component::EditC, Component::EditOID358
                                          Component::EditO, Component::LEOU,        Component::EditST,
                                          Component::EditL, Component::EditStreet};
 
-// A key file whose durable write was interrupted is left under this hidden temporary name.
+// A key file whose durable write was interrupted is left under a hidden temporary name:
+// ".<serial>_key.pem.<tag>.tmp" (or ".<serial>_key.pem.tmp", as older versions wrote it).
 bool IsInterruptedCertificateWrite(const std::string& name) {
-  return name.size() > 1 && name[0] == '.' &&
-         (name.ends_with("_key.pem.tmp") || name.ends_with("_cert.pem.tmp"));
+  return name.size() > 1 && name[0] == '.' && name.ends_with(".tmp") &&
+         (name.find("_key.pem.") != std::string::npos || name.find("_cert.pem.") != std::string::npos);
 }
 
 // Opening for reading is the test the original makes of each entry; a file that cannot be opened ends the

@@ -35,7 +35,7 @@ PartCheck CheckPart(db::Database& database, const SecretPart& part, const std::s
                     const std::string& newText, const std::string& confirmText) {
   PartCheck check;
   if (core::TrimBlanks(oldText).empty()) return check;
-  if (core::StoredSecretForm(oldText) != db::ReadSetting(database, part.settingKey)) {
+  if (!core::SameStoredSecret(core::StoredSecretForm(oldText), db::ReadSetting(database, part.settingKey))) {
     check.error = part.wrongOld;
   } else if (core::TrimBlanks(newText + confirmText).empty()) {
     check.error = part.missingNew;

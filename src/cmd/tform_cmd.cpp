@@ -21,10 +21,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Read once through a checked descriptor: never a link, a FIFO or a device, and never more than a command
+// file can sensibly hold (a real one is a few lines).
 std::string ReadCommandFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("Cannot read the command file / Komandni fajl nije moguće pročitati");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    return platform::ReadRegularFile(path.string(), kMaxCommandFileBytes).bytes;
+  } catch (const platform::FileTooLargeError&) {
+    throw std::runtime_error(kCommandFileTooLargeText);
+  } catch (const platform::NotRegularFileError& error) {
+    throw std::runtime_error(error.what());
+  } catch (const platform::FileError&) {
+    throw std::runtime_error("Cannot read the command file / Komandni fajl nije moguće pročitati");
+  }
 }
 
 // A rate as a plain decimal: at most four decimals and no trailing zeros ("20", "10.5").

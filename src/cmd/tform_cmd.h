@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@
 #include "sdc/tform_common.h"
 
 namespace telvano::cmd {
+
+// The largest command file that is read: a real one is a few lines.
+inline constexpr std::size_t kMaxCommandFileBytes = 64u * 1024u;
+inline constexpr const char* kCommandFileTooLargeText =
+    "Komandni fajl je veći od 64 KB / The command file is larger than 64 KB";
 
 // Texts of the response lines.
 inline constexpr const char* kActiveText = "ACTIVE/AKTIVAN";

@@ -64,10 +64,17 @@ void LogWriter::AppendLogLine(const std::string& fileName, const std::string& te
   // Appending (never load-and-rewrite) keeps every earlier line even when the file cannot be read, and
   // costs the same for the millionth line as for the first.
   // Read access only serves to see whether the last line was ended; a write-only file is fine too.
-  int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // The folder may be writable by others: a link planted under the log's name is never followed, and a
+  // FIFO or device there neither blocks nor receives the line.
+  constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+  int fd = ::open(path.c_str(), O_RDWR | kFlags, 0644);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags, 0644);
   FileDescriptor file(fd);
   if (file.Get() < 0) throw LogWriteError("cannot open the log file " + path + ": " + std::strerror(errno));
+  struct stat info {};
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw LogWriteError("the log file " + path + " is not a regular file");
+  }
   std::string bytes;
   if (EndsInsideLine(file.Get())) bytes = "\r\n";
   bytes += EncodeInCodePage(LogLine(text), m_configuration.CodePage) + "\r\n";

@@ -1,5 +1,6 @@
 #include "core/stored_secret.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <stdexcept>
@@ -23,6 +24,15 @@ std::string StoredSecretForm(const std::string& secret) {
     hex += kHex[digest[i] & 0x0F];
   }
   return hex;
+}
+
+bool SameStoredSecret(const std::string& given, const std::string& stored) {
+  return given.size() == stored.size() && CRYPTO_memcmp(given.data(), stored.data(), given.size()) == 0;
+}
+
+void WipeSecretText(std::string& secret) {
+  if (!secret.empty()) OPENSSL_cleanse(secret.data(), secret.size());
+  secret.clear();
 }
 
 }  // namespace telvano::core

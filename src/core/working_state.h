@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string.h>
+
 #include <string>
 
 namespace telvano::core {
@@ -16,8 +18,10 @@ struct WorkingState {
   std::string WorkPin;     // PIN (LPFR) or PAC (VPFR); never logged
   bool Unattended = false;
 
+  // The PIN or PAC is overwritten, not only forgotten.
   void Clear() {
     const bool unattended = Unattended;
+    if (!WorkPin.empty()) explicit_bzero(WorkPin.data(), WorkPin.size());
     *this = WorkingState{};
     Unattended = unattended;
   }

@@ -4,6 +4,7 @@
 
 #include "invoice/sdc_error_text.h"
 #include "invoice/sdc_response.h"
+#include "sdc/processor_json.h"
 
 namespace telvano::invoice {
 
@@ -48,7 +49,7 @@ struct TransportResult {
 
 bool IsProcessorRefusal(int responseCode, const std::string& body) {
   if (responseCode < 400 || responseCode > 499 || responseCode == 408) return false;
-  const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
+  const nlohmann::json json = sdc::ParseProcessorJson(body);
   if (json.is_string()) return true;  // a bare code such as "2100"
   return json.is_object() && (json.contains("modelState") || json.contains("message"));
 }

@@ -8,6 +8,7 @@
 #include "invoice/csv_invoice.h"
 #include "invoice/invoice_error.h"
 #include "invoice/json_writer.h"
+#include "sdc/processor_json.h"
 
 namespace telvano::invoice {
 namespace {
@@ -69,7 +70,7 @@ TSdcTaxItem ReadTaxItem(const Json& element) {
 std::string TSdcResponse::SdcDate() const { return core::Utf8Prefix(sdcDateTime, 10); }
 
 TSdcResponse ParseSdcResponse(std::string_view jsonText) {
-  Json root = Json::parse(jsonText.begin(), jsonText.end(), nullptr, false);
+  Json root = sdc::ParseProcessorJson(jsonText);
   if (root.is_discarded()) {
     throw InvoiceError("SDC odgovor nije ispravan JSON! / SDC answer is not valid JSON!");
   }

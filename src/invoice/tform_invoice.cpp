@@ -25,8 +25,6 @@ constexpr const char* kCrLf = "\r\n";
 // The waits before each lookup of an answer that got lost: the POS learns the outcome within seconds, and a
 // processor that is briefly busy gets time to answer.
 constexpr std::chrono::milliseconds kLookupWaits[] = {0ms, 2000ms, 3000ms};
-// The temporary name of a result file adds "." in front and ".tmp" behind.
-constexpr std::size_t kTemporaryNameExtra = 5;
 
 // A name the handler may join to a folder: no separator, no NUL, not "." or "..".
 bool IsBareName(const std::string& name) {
@@ -129,7 +127,7 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
 
 void TFormInvoice::CheckNamesFit(const std::string& fileName) const {
   const std::size_t needed = BaseName(fileName).size() + std::string(ResultFileWriter::kLongestSuffix).size() +
-                             kTemporaryNameExtra;
+                             platform::kTemporaryNameExtra;
   if (needed > platform::MaxFileNameLength(m_configuration.OutputDir)) throw InvoiceError(kMessageNameTooLong);
 }
 

@@ -23,8 +23,6 @@ using namespace std::chrono_literals;
 constexpr const char* kCrLf = "\r\n";
 constexpr const char* kPattern = "INV_*.json";
 constexpr const char* kPendingSuffix = ".pending";
-// The temporary name of a durable write adds "." in front and ".tmp" behind.
-constexpr std::size_t kTemporaryNameExtra = 5;
 // A pending record is one request id and one failure text: far below this.
 constexpr std::size_t kMaxPendingBytes = 64u * 1024u;
 constexpr std::size_t kRequestIdLength = 32;
@@ -390,9 +388,9 @@ void TFormInvoiceJSON::Close(const std::string& name) {
 }
 
 bool TFormInvoiceJSON::NamesFit(const std::string& name) const {
-  return ResponseFileName(name).size() + kTemporaryNameExtra <=
+  return ResponseFileName(name).size() + platform::kTemporaryNameExtra <=
              platform::MaxFileNameLength(m_configuration.OutputDir) &&
-         name.size() + std::string(kPendingSuffix).size() + kTemporaryNameExtra <=
+         name.size() + std::string(kPendingSuffix).size() + platform::kTemporaryNameExtra <=
              platform::MaxFileNameLength(m_configuration.ArchiveDir);
 }
 

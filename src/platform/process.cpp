@@ -1,5 +1,9 @@
 #include "platform/process.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+#include <filesystem>
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -11,7 +15,47 @@ extern char** environ;
 
 namespace telvano::platform {
 
+namespace {
+
+// "" when `path` (not followed) belongs to root or to us and only its owner may write it.
+std::string OwnershipProblem(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return path + ": " + std::strerror(errno);
+  if (info.st_uid != 0 && info.st_uid != ::geteuid()) return path + " belongs to another user";
+  if (!S_ISLNK(info.st_mode) && (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return path + " may be written by others";
+  }
+  return {};
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace
+
+std::string UntrustedProgramReason(const std::string& program) {
+  const std::string refused = "Program se ne pokreće / The program is not started: " + program + " (";
+  std::string reason = OwnershipProblem(FolderOf(program));
+  if (!reason.empty()) return refused + reason + ")";
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(program, error);
+  if (error) return refused + error.message() + ")";
+  for (const std::string& path : {target.string(), target.parent_path().string()}) {
+    reason = OwnershipProblem(path);
+    if (!reason.empty()) return refused + reason + ")";
+  }
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return refused + "not a regular file)";
+  return {};
+}
+
 pid_t StartDetached(const std::string& program, const std::vector<std::string>& arguments, std::string* error) {
+  if (const std::string reason = UntrustedProgramReason(program); !reason.empty()) {
+    if (error) *error = reason;
+    return -1;
+  }
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));

@@ -1,6 +1,7 @@
 #include "platform/whole_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,26 +119,45 @@ RegularFile ReadRegularFile(const std::string& path, std::size_t maxBytes) {
   return file;
 }
 
+namespace {
+
+// ".<name>.<8 random hex digits>.tmp" beside the target: nobody can guess it to plant something there first.
+std::string TemporaryNameFor(const std::filesystem::path& target) {
+  unsigned char random[4] = {};
+  if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::memcpy(random, &now, sizeof random);
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string tag;
+  for (const unsigned char byte : random) {
+    tag += kHex[byte >> 4];
+    tag += kHex[byte & 0x0F];
+  }
+  return (target.parent_path() / ("." + target.filename().string() + "." + tag + ".tmp")).string();
+}
+
+}  // namespace
+
 void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
   const std::filesystem::path target(path);
-  const std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".tmp")).string();
-  // A name too long for the file system fails here already (the temporary name is longer still), and so
-  // does a folder that is missing, read-only or full.
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                       static_cast<mode_t>(mode & 07777)));
+  // A fresh file of our own (O_EXCL, never through a link), created with its final mode before the first
+  // byte. A name too long for the file system fails here already (the temporary name is longer still), and
+  // so does a folder that is missing, read-only or full.
+  std::string temporary;
+  int created = -1;
+  for (int attempt = 0; attempt < 8 && created < 0; ++attempt) {
+    temporary = TemporaryNameFor(target);
+    created = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                     static_cast<mode_t>(mode & 0777));
+    if (created < 0 && errno != EEXIST) break;
+  }
+  Descriptor fd(created);
   if (fd.Get() < 0) throw FileError(WriteFailure(path, errno));
   const auto fail = [&temporary, &path](int error) {
     ::unlink(temporary.c_str());
     throw FileError(WriteFailure(path, error));
   };
-  // A temporary file left over from a crash keeps its old permissions through O_TRUNC: narrow them to `mode`
-  // before a byte is written (never widen them).
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0) fail(errno);
-  if ((info.st_mode & 07777 & ~static_cast<mode_t>(mode)) != 0 &&
-      ::fchmod(fd.Get(), info.st_mode & 07777 & static_cast<mode_t>(mode)) != 0) {
-    fail(errno);
-  }
   if (!WriteAll(fd.Get(), bytes)) fail(errno);
   if (::fsync(fd.Get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);

@@ -42,8 +42,13 @@ struct RegularFile {
 // Raises NotRegularFileError, FileTooLargeError or FileError.
 RegularFile ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
+// How much longer than the target's name WriteFileDurably's temporary name is (".", ".", 8 random hex
+// digits, ".tmp").
+inline constexpr std::size_t kTemporaryNameExtra = 14;
+
 // Replaces `path` as a whole, so that no reader ever sees half of it and a crash leaves either the old file
-// or the new one: the bytes go to a hidden temporary name in the same folder, are flushed to the disk,
+// or the new one: the bytes go to a fresh, unguessable hidden name in the same folder (created with O_EXCL,
+// never through a link, with its final mode), are flushed to the disk,
 // renamed into place, and the folder itself is flushed. On any failure (a full disk, a read-only folder, a
 // name too long) the temporary file is removed, nothing is left behind, and FileError says why.
 // `mode` is the new file's permission (less the process's umask); a key file passes 0600, so not even the

@@ -9,6 +9,7 @@
 #include "db/database.h"
 #include "db/settings.h"
 #include "platform/clock.h"
+#include "sdc/processor_json.h"
 #include "sdc/tax_labels.h"
 
 namespace telvano::sdc {
@@ -141,7 +142,7 @@ void TaxGroups::LoadTaxGroups() {
   if (m_http.ResponseCode != 200) {
     throw SdcError(m_http.ResponseCode < 1 ? kConnectionErrorText + m_http.ErrorText : m_http.ResponseBody);
   }
-  const Json answer = Json::parse(m_http.ResponseBody, nullptr, false);
+  const Json answer = ParseProcessorJson(m_http.ResponseBody);
   if (answer.is_discarded()) InvalidAnswer("not JSON");
   const std::vector<TaxGroupRow> rows = ReadRows(answer);
 

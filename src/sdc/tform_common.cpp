@@ -10,6 +10,7 @@
 
 #include "core/message_table.h"
 #include "platform/whole_file.h"
+#include "sdc/processor_json.h"
 
 namespace telvano::sdc {
 
@@ -31,7 +32,7 @@ bool NoReply(const TFormHTTP& http) { return http.ResponseCode < 1; }
 // are read the same way. An answer that is not JSON or has no "gsc" has no codes.
 std::vector<std::string> GeneralStatusCodes(const std::string& body) {
   std::vector<std::string> codes;
-  const Json answer = Json::parse(body, nullptr, false);
+  const Json answer = ParseProcessorJson(body);
   if (!answer.is_object()) return codes;
   const auto found = answer.find("gsc");
   if (found == answer.end()) return codes;
@@ -57,7 +58,7 @@ std::vector<std::string> GeneralStatusCodes(const std::string& body) {
 
 // The text member `name` of a JSON object text, or "" when the text is not such an object.
 std::string TextMember(const std::string& body, const char* name) {
-  const Json answer = Json::parse(body, nullptr, false);
+  const Json answer = ParseProcessorJson(body);
   if (!answer.is_object()) return {};
   const auto found = answer.find(name);
   if (found == answer.end() || !found->is_string()) return {};

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <ostream>
 #include <system_error>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "db/schema.h"
 #include "db/settings.h"
 #include "platform/single_instance_lock.h"
+#include "platform/whole_file.h"
 #include "core/stored_secret.h"
 #include "database_server.h"
 #include "system_install.h"
@@ -40,29 +42,24 @@ void CreateFolders(const InstallationLayout& layout, std::ostream& out) {
   }
 }
 
-// Written to a temporary file and renamed, so a reader never sees half a configuration. With a database
-// server it holds SYSDBA's password (`dbPassword`) and is readable by its owner only.
+// Written whole through the durable write (a fresh temporary name, never through a link), so a reader never
+// sees half a configuration. With a database server it holds SYSDBA's password (`dbPassword`) and is
+// created readable by its owner only.
 void WriteConfiguration(const InstallationLayout& layout, const SetupOptions& options,
                         const std::string& dbPassword, std::ostream& out) {
-  const std::string temporary = layout.configFile + ".tmp";
   fs::create_directories(fs::path(layout.configFile).parent_path());
   const bool server = !options.dbServer.empty();
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (server) fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write);  // before the secret
-    file << "# TELVANO configuration, written by telvano-setup.\n"
-         << "# Use it with: export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n"
-         << "Appl_Root=" << layout.applRoot << "\n"
-         << "DB_Fullname=" << (server ? ServerDatabaseName(options.dbServer, layout.database) : layout.database)
-         << "\n"
-         << "Exchange_Root=" << layout.exchangeRoot << "\n"
-         << "CodePage=" << options.codePage << "\n"
-         << "PrintFileDir=" << layout.printDir << "\n";
-    if (server) file << "DB_Password=" << dbPassword << "\n";
-    file.flush();
-    if (!file) throw std::runtime_error("cannot write " + temporary);
-  }
-  fs::rename(temporary, layout.configFile);
+  std::ostringstream text;
+  text << "# TELVANO configuration, written by telvano-setup.\n"
+       << "# Use it with: export TELVANO_REGISTRY=" << ShellQuoted(layout.configFile) << "\n"
+       << "Appl_Root=" << layout.applRoot << "\n"
+       << "DB_Fullname=" << (server ? ServerDatabaseName(options.dbServer, layout.database) : layout.database)
+       << "\n"
+       << "Exchange_Root=" << layout.exchangeRoot << "\n"
+       << "CodePage=" << options.codePage << "\n"
+       << "PrintFileDir=" << layout.printDir << "\n";
+  if (server) text << "DB_Password=" << dbPassword << "\n";
+  platform::WriteFileDurably(layout.configFile, text.str(), server ? 0600 : 0644);
   out << "  wrote            " << layout.configFile << "\n";
 }
 
@@ -206,13 +203,13 @@ std::string DataOwner(const SetupOptions& options) {
 }
 
 void GiveInstallationToOwner(const InstallationLayout& layout, const std::string& owner, bool rootIsNew,
-                             std::ostream& out) {
-  if (rootIsNew) GiveToOwner(layout.root, owner);
-  for (const std::string& tree : {layout.applRoot, layout.exchangeRoot, layout.dataDir, layout.printDir}) {
-    GiveToOwner(tree, owner);
-  }
-  ShareWithOwnerGroup(layout.configFile, owner);
-  out << "  gave             the data to " << owner << " (the configuration to its group)\n";
+                             bool serverPassword, std::ostream& out) {
+  if (rootIsNew) GiveToOwner(layout.root, owner, true);
+  GiveToOwner(layout.exchangeRoot, owner, true);
+  for (const std::string& tree : {layout.applRoot, layout.dataDir, layout.printDir}) GiveToOwner(tree, owner);
+  ShareWithOwnerGroup(layout.configFile, owner, serverPassword);
+  out << "  gave             the data to " << owner << " (the configuration "
+      << (serverPassword ? "too" : "to its group") << ")\n";
 }
 
 }  // namespace
@@ -267,9 +264,8 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
       const std::string data =
           UsesDatabaseServer(layout.configFile) ? layout.dataDir + "/Certificate" : layout.dataDir;
       try {
-        for (const std::string& tree : {layout.applRoot, layout.exchangeRoot, data}) {
-          GiveToOwner(tree, owner);
-        }
+        GiveToOwner(layout.exchangeRoot, owner, true);
+        for (const std::string& tree : {layout.applRoot, data}) GiveToOwner(tree, owner);
       } catch (const std::exception& error) {
         err << "telvano-setup: " << error.what() << "\n";
         return 1;
@@ -306,7 +302,7 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     InstallPrograms(layout, options, out);
     LinkHelperPrograms(HelperFolder(options), layout.applRoot + "/RunTime", out);
     WriteConfiguration(layout, options, dbPassword, out);
-    if (!owner.empty()) GiveInstallationToOwner(layout, owner, rootIsNew, out);
+    if (!owner.empty()) GiveInstallationToOwner(layout, owner, rootIsNew, !options.dbServer.empty(), out);
     if (!options.dbServer.empty()) UseDatabaseServer(layout, options.dbServer, dbPassword, out, err);
     if (options.system) {
       out << "Done. telvano and Ostrapo read " << layout.configFile << " when TELVANO_REGISTRY is not set.\n";

@@ -13,7 +13,7 @@ void HideSecretValues(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--pfx-password" || option == "--pin" || option == "--pac" || option == "--login-secret" ||
-        option == "--soft-secret") {
+        option == "--soft-secret" || option == "--db-password") {
       std::memset(argv[i + 1], 0, std::strlen(argv[i + 1]));
     }
   }

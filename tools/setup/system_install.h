@@ -28,13 +28,17 @@ void LinkHelperPrograms(const std::string& helperFolder, const std::string& runT
 void CheckOwner(const std::string& owner);
 
 // Gives `folder` and everything below it to `owner` ("USER" or "USER:GROUP"; the group defaults to the
-// user's own): folders rwx for owner and group with the set-group-id bit, so what the program writes later
-// keeps the group, files read-write for owner and group, nothing for others. Symbolic links are given
-// over themselves, never followed. Throws std::runtime_error for an unknown user or group.
-void GiveToOwner(const std::string& folder, const std::string& owner);
+// user's own), as the permission model has it: the owner alone may touch the data, the database, the keys,
+// the log, the archive and the programs (folders 0700, files 0600); the group may pass through the
+// installation's root and the exchange root (`passage`: 02710) and use SDC_Inp and SDC_Out (02770, files
+// 0660). The walk goes by descriptors and never follows a link, and leaves files with several names, FIFOs
+// and devices alone. Throws std::runtime_error for an unknown user or group, std::system_error when a
+// step fails.
+void GiveToOwner(const std::string& folder, const std::string& owner, bool passage = false);
 
-// The configuration file of an owned installation: it stays with whoever runs telvano-setup (root for
-// --system), readable by the owner's group and by nobody else.
-void ShareWithOwnerGroup(const std::string& file, const std::string& owner);
+// The configuration file of an owned installation: with the server's password (`holdsSecret`) it becomes
+// the owner's, readable by nobody else; otherwise it stays with whoever runs telvano-setup (root for
+// --system), readable by the owner's group.
+void ShareWithOwnerGroup(const std::string& file, const std::string& owner, bool holdsSecret);
 
 }  // namespace telvano::setup

@@ -120,6 +120,7 @@ TEST_F(CertificateFormTest, TheCloseForgetsThePasswordAndInterruptedKeyWrites) {
   m_form.FormShow();
   m_form.LEPasswordChange("TAJNA123");
   WriteFileBytes(fs::path(m_configuration.CertificateDir) / ".AB12_key.pem.tmp", "half a key");
+  WriteFileBytes(fs::path(m_configuration.CertificateDir) / ".AB12_cert.pem.0a1b2c3d.tmp", "half a certificate");
   WriteFileBytes(fs::path(m_configuration.CertificateDir) / "AB12_key.pem", "a whole key");
   m_form.FormClose();
   EXPECT_EQ(m_form.Text(C::LEPassword), "");

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -183,4 +186,21 @@ TEST_F(TFormCmdTest, FailuresAroundTheFileItself) {
 }
 
 }  // namespace
+TEST_F(TFormCmdTest, ACommandFileThatIsNoFileOrTooLargeIsAnsweredWithoutBeingRead) {
+  // A sparse file of 50 GB costs no disk, and would cost all memory if it were read.
+  const fs::path huge = In("CMD_0100.csv");
+  {
+    std::ofstream create(huge);
+  }
+  fs::resize_file(huge, 50ull << 30);
+  m_cmd.ProcessCmdFile("CMD_0100.csv");
+  EXPECT_NE(telvano::testing::ReadFileBytes(Out(TFormCmd::ResponseFileName("CMD_0100.csv"))).find(kCommandFileTooLargeText),
+            std::string::npos);
+  // A FIFO nobody writes would block the one thread for good.
+  ASSERT_EQ(::mkfifo(In("CMD_0101.csv").c_str(), 0666), 0);
+  m_cmd.ProcessCmdFile("CMD_0101.csv");
+  EXPECT_NE(telvano::testing::ReadFileBytes(Out(TFormCmd::ResponseFileName("CMD_0101.csv"))).find("Not a regular file"),
+            std::string::npos);
+}
+
 }  // namespace telvano::cmd

@@ -138,4 +138,27 @@ TEST_F(LoginTest, AnEmptyDatabaseStillOffersTheNewEntries) {
 }
 
 }  // namespace
+TEST(LoginPauses, EachWrongSecretMakesTheNextTryWaitLongerUpToHalfAMinute) {
+  core::WorkingState state;
+  ScriptedServices services(state);
+  services.settings["LOGIN_SECRET"] = core::StoredSecretForm("tajna");
+  RecordingMessages messages;
+  ScriptedLoginView view;
+  platform::ManualClock clock;
+  app::TFormLogin login(services, state, messages, &clock);
+  login.AttachView(view);
+  login.FormShow();
+  std::vector<long long> waits;
+  for (int i = 0; i < 7; ++i) {
+    const auto before = clock.TotalSlept();
+    login.PasswordEnter("kriva");
+    waits.push_back((clock.TotalSlept() - before).count());
+  }
+  EXPECT_EQ(waits, (std::vector<long long>{0, 1000, 2000, 4000, 8000, 16000, 30000}));
+  const auto before = clock.TotalSlept();
+  login.PasswordEnter("TAJNA");  // waits once more, then the right one resets the pause
+  EXPECT_EQ((clock.TotalSlept() - before).count(), 30000);
+  EXPECT_TRUE(view.choiceVisible);
+}
+
 }  // namespace telvano::testing
