@@ -1,6 +1,8 @@
 #include "database_server.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,16 +28,31 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
 }
 
-void ChangeOwner(const fs::path& path, uid_t user, gid_t group) {
-  if (::chown(path.c_str(), user, group) != 0)
-    throw std::runtime_error("cannot give " + path.string() + " to " + kServerUser + ": " +
-                             std::strerror(errno));
+[[noreturn]] void CannotGive(const fs::path& path) {
+  throw std::runtime_error("cannot give " + path.string() + " to " + kServerUser + ": " + std::strerror(errno));
+}
+
+// Opened once without following a link (a folder above may be writable by the installation's group) and
+// changed through that descriptor: `mode` replaces the permission bits, or with `addMode` is added to them.
+void GiveThroughDescriptor(const fs::path& path, bool folder, uid_t user, gid_t group, mode_t mode, bool addMode) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+  if (fd < 0) CannotGive(path);
+  struct stat info {};
+  const bool right = ::fstat(fd, &info) == 0 && (folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)) &&
+                     (folder || info.st_nlink == 1);
+  const bool given = right && ::fchown(fd, user, group) == 0 &&
+                     ::fchmod(fd, addMode ? ((info.st_mode & 07777) | mode) : mode) == 0;
+  ::close(fd);
+  if (!right) {
+    errno = EINVAL;
+    CannotGive(path);
+  }
+  if (!given) CannotGive(path);
 }
 
 // The folder keeps its group and the rest of its mode, so the installation's owner still works in it.
 void GiveFolderToServer(const fs::path& folder, uid_t user) {
-  ChangeOwner(folder, user, static_cast<gid_t>(-1));
-  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+  GiveThroughDescriptor(folder, true, user, static_cast<gid_t>(-1), 0700, true);
 }
 
 }  // namespace
@@ -65,9 +82,7 @@ void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out) {
     throw std::runtime_error(std::string("there is no user ") + kServerUser +
                              ": is firebird3.0-server installed?");
   const fs::path file = fs::absolute(databaseFile).lexically_normal();
-  ChangeOwner(file, account->pw_uid, account->pw_gid);
-  fs::permissions(
-      file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write);
+  GiveThroughDescriptor(file, false, account->pw_uid, account->pw_gid, 0660, false);
   const fs::path folder = file.parent_path();
   GiveFolderToServer(folder, account->pw_uid);
   out << "  gave             " << file.string() << " and its folder to the server's user " << kServerUser

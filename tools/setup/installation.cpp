@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -255,23 +255,27 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     // program. The lock is held until they are done, so no program starts in between.
     platform::SingleInstanceLock installationLock(platform::InstallationLockPath(layout.applRoot + "/ApplData"));
     if (!TakeInstallationLock(installationLock, err)) return 1;
-    const int code = RunCertificateSetup(options, layout.configFile, out, err);
-    // What the procedures wrote as root (certificate files, backups, log lines, archive copies) must stay
-    // usable by the installation's owner, telvano.service's user among them; with a Firebird server the
-    // database and its folder belong to the server's user and only the certificate files are given over.
+    // The tree is given to its owner before the procedures run (an installation of an earlier version may
+    // still have folders the group can write) and again after them, for what they wrote as root; by
+    // descriptors, never following a link. With a Firebird server the database and its folder belong to the
+    // server's user and only the certificate files are given over.
     const std::string owner = DataOwner(options);
-    if (!owner.empty() && fs::is_directory(layout.dataDir)) {
+    const auto giveTree = [&]() -> bool {
+      if (owner.empty() || !fs::is_directory(layout.dataDir)) return true;
       const std::string data =
           UsesDatabaseServer(layout.configFile) ? layout.dataDir + "/Certificate" : layout.dataDir;
       try {
         GiveToOwner(layout.exchangeRoot, owner, true);
         for (const std::string& tree : {layout.applRoot, data}) GiveToOwner(tree, owner);
+        return true;
       } catch (const std::exception& error) {
         err << "telvano-setup: " << error.what() << "\n";
-        return 1;
+        return false;
       }
-    }
-    return code;
+    };
+    if (!giveTree()) return 1;
+    const int code = RunCertificateSetup(options, layout.configFile, out, err);
+    return giveTree() ? code : 1;
   }
   try {
     const bool databaseExists = fs::exists(layout.database);

@@ -158,7 +158,7 @@ TEST_F(SystemInstallTest, ACertificateRunLeavesItsFilesToTheOwner) {
   options->configFile = ConfigFile();
   EXPECT_EQ(Run(*options), 1);  // nobody answers at that address
   const fs::path log = Root() + "/TELVANO/Logs/TELVANO_log.txt";
-  ASSERT_TRUE(fs::exists(log)) << m_err.str();
+  ASSERT_TRUE(fs::exists(log)) << m_err.str() << m_out.str();
   EXPECT_EQ(StatOf(log).st_uid, m_nobody);
   EXPECT_EQ(StatOf(log).st_mode & 0777, 0600u);
 }
