@@ -13,6 +13,10 @@
 
 namespace telvano::invoice {
 
+// The receipt text and verification URL read back from SDC_Out for printing: a folder the POS may write, so
+// they are read as plain files of a sensible size only (a journal is a few kilobytes).
+constexpr std::size_t kMaxReceiptFileBytes = 1u << 20;
+
 namespace {
 
 // inv_uuid: 36 characters, hexadecimal digits with hyphens at 8, 13, 18 and 23. Anything else could
@@ -53,8 +57,8 @@ void JournalPrinter::PrintJournal(const std::string& uuid, const std::string& ba
   PrintScriptInput input;
   input.model = static_cast<PrinterModel>(model);
   input.port = printerPort;
-  input.journal = platform::ReadWholeFile(m_configuration.OutputDir + "/" + base + "_journal.txt");
-  input.verificationUrl = WithoutLineEnds(platform::ReadWholeFile(m_configuration.OutputDir + "/" + base + "_vurl.txt"));
+  input.journal = platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_journal.txt", kMaxReceiptFileBytes).bytes;
+  input.verificationUrl = WithoutLineEnds(platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_vurl.txt", kMaxReceiptFileBytes).bytes);
   input.changeAmount = changeAmount;
   input.signatureLine = signatureLine;
   platform::WriteFileDurably(ScriptPath(uuid), BuildPrintScript(input));

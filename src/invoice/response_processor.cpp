@@ -5,6 +5,7 @@
 #include "db/settings.h"
 #include "platform/whole_file.h"
 #include "sdc/tax_labels.h"
+#include "sdc/tform_http.h"
 
 namespace telvano::invoice {
 
@@ -15,7 +16,7 @@ ResponseProcessor::ResponseProcessor(const core::Configuration& configuration, d
     : m_configuration(configuration), m_database(database) {}
 
 TSdcResponse ResponseProcessor::ReadSavedAnswer(const std::string& uuid) const {
-  return ParseSdcResponse(platform::ReadWholeFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json"));
+  return ParseSdcResponse(platform::ReadRegularFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json", sdc::kMaxResponseBytes + 2).bytes);
 }
 
 void ResponseProcessor::StoreAnswer(const std::string& uuid, const TSdcResponse& response) {

@@ -91,7 +91,7 @@ void CreateTestInvoice(const core::Configuration& configuration, platform::Clock
     if (fs::exists(errorFile)) {
       failed = true;
       try {
-        errorText = ErrorFileMessage(platform::ReadWholeFile(errorFile.string()));
+        errorText = ErrorFileMessage(platform::ReadRegularFile(errorFile.string(), 1u << 20).bytes);
       } catch (const std::exception& error) {
         errorText = error.what();
       }

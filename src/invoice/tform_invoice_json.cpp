@@ -117,23 +117,22 @@ void TFormInvoiceJSON::ProcessJsonInvoice(const std::string& name) {
     if (IsOpen(name) && ResolveOpen(name, kLookupWaits, false) != Outcome::NotSigned) return;
 
     std::error_code error;
-    const fs::file_status status = fs::symlink_status(InputPath(name), error);
-    if (error || !fs::exists(status)) {
+    if (!fs::exists(fs::symlink_status(InputPath(name), error))) {
       Log("JSON račun " + name + " ne postoji / The JSON invoice file does not exist");
-      return;
-    }
-    // A FIFO or device would block the one thread, and a link may point anywhere: only plain files are read.
-    if (!fs::is_regular_file(status)) {
-      SetAside(name, "Nije običan fajl / Not a regular file: " + name);
       return;
     }
     if (!NamesFit(name)) {
       SetAside(name, kMessageNameTooLong);
       return;
     }
+    // A FIFO or device would block the one thread, and a link may point anywhere: only plain files are read,
+    // through the one descriptor that was checked.
     std::string bytes;
     try {
-      bytes = platform::ReadWholeFile(InputPath(name), kMaxInvoiceFileBytes);
+      bytes = platform::ReadRegularFile(InputPath(name), kMaxInvoiceFileBytes).bytes;
+    } catch (const platform::NotRegularFileError&) {
+      SetAside(name, "Nije običan fajl / Not a regular file: " + name);
+      return;
     } catch (const platform::FileTooLargeError&) {
       SetAside(name, kMessageFileTooLarge);
       return;
@@ -335,8 +334,8 @@ void TFormInvoiceJSON::ConsumeInput(const std::string& name) {
   if (!fs::exists(fs::symlink_status(InputPath(name), error))) return;
   if (fs::exists(fs::symlink_status(ArchivePath(name), error))) {
     try {
-      if (platform::ReadWholeFile(InputPath(name), kMaxInvoiceFileBytes) !=
-          platform::ReadWholeFile(ArchivePath(name), kMaxInvoiceFileBytes)) {
+      if (platform::ReadRegularFile(InputPath(name), kMaxInvoiceFileBytes).bytes !=
+          platform::ReadRegularFile(ArchivePath(name), kMaxInvoiceFileBytes).bytes) {
         Log("JSON račun " + name +
             " je potpisan; drugi fajl istog naziva čeka / The JSON invoice is signed; a "
             "different file of that name waits");
@@ -364,7 +363,7 @@ std::string TFormInvoiceJSON::ReadRequestId(const std::string& name, std::string
                                             sdc::ProcessorTarget& processor) const {
   std::string text;
   try {
-    text = platform::ReadWholeFile(PendingPath(name), kMaxPendingBytes);
+    text = platform::ReadRegularFile(PendingPath(name), kMaxPendingBytes).bytes;
   } catch (const std::exception&) {
     return {};
   }
