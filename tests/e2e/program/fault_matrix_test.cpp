@@ -379,6 +379,7 @@ const FaultCase kCases[] = {
      }},
     {"HeldInputTakenAwayAndNotSigned",
      [](FaultMatrix& t) {
+       t.installation.AddConfiguration("SdcRequestDeadline", "2");  // "not found" counts 12 s after the request
        t.sim->SetLookupAvailable(false);
        t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::Dropped());
        t.StartProgram();
@@ -387,7 +388,7 @@ const FaultCase kCases[] = {
        fs::remove(t.installation.Input() / "INV_NS_gone.csv");
        t.sim->SetLookupAvailable(true);
        // Once the request can no longer arrive (12 s here), the POS gets the plain error as the last word.
-       ASSERT_TRUE(t.WaitFor([&] { return !t.ErrorText("INV_NS_gone").empty() && !t.Held("INV_NS_gone"); }, 45s))
+       ASSERT_TRUE(t.WaitFor([&] { return !t.ErrorText("INV_NS_gone").empty() && !t.Held("INV_NS_gone"); }, 90s))
            << t.installation.Log();
        EXPECT_NE(t.ErrorText("INV_NS_gone").find("Empty reply"), std::string::npos) << t.ErrorText("INV_NS_gone");
        EXPECT_EQ(t.sim->TotalCounter(), 0u);
