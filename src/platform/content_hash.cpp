@@ -6,11 +6,12 @@
 
 namespace telvano::platform {
 
-std::string ContentHash(std::string_view bytes) {
+std::string HexDigest(std::string_view bytes, Digest algorithm) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
-    throw std::runtime_error("SHA-256 is not available");
+  const EVP_MD* type = algorithm == Digest::Sha256 ? EVP_sha256() : EVP_sha512();
+  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, type, nullptr) != 1) {
+    throw std::runtime_error("the message digest is not available");
   }
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;

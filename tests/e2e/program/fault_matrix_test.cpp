@@ -99,6 +99,21 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
     EXPECT_EQ(installation.WaitForExit(30s), 0);
   }
 
+  // The program is asked to end (`end`) while the processor holds a signed answer back: it ends within a
+  // few seconds, and after a restart the invoice is delivered from the processor's record, signed once.
+  void EndDuringASlowAnswer(const std::string& base, const std::function<void()>& end) {
+    installation.AddConfiguration("SdcReadTimeout", "30");
+    sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(20000));
+    StartProgram();
+    Drop(base);
+    ASSERT_TRUE(WaitFor([&] { return Signed(); }));
+    const auto asked = std::chrono::steady_clock::now();
+    end();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
+    StartProgram();
+    WaitForDelivery(base);
+  }
+
   // Writes an input the way a POS may: in two parts with a pause between them, as `uid` (0: this user),
   // keeping the file open or closing it between the parts.
   void DropInTwoParts(const std::string& base, uid_t uid, bool closeBetween) {
@@ -321,31 +336,13 @@ const FaultCase kCases[] = {
      }},
     {"SigtermDuringASlowAnswer",
      [](FaultMatrix& t) {
-       t.installation.AddConfiguration("SdcReadTimeout", "30");
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(20000));
-       t.StartProgram();
-       t.Drop("INV_NS_term");
-       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
-       const auto sent = std::chrono::steady_clock::now();
-       t.installation.Signal(SIGTERM);
-       EXPECT_EQ(t.installation.WaitForExit(30s), 0);
-       EXPECT_LT(std::chrono::steady_clock::now() - sent, 5s);
-       t.StartProgram();
-       t.WaitForDelivery("INV_NS_term");
+       t.EndDuringASlowAnswer("INV_NS_term", [&] {
+         t.installation.Signal(SIGTERM);
+         EXPECT_EQ(t.installation.WaitForExit(30s), 0);
+       });
      }},
     {"StopCommandDuringASlowAnswer",
-     [](FaultMatrix& t) {
-       t.installation.AddConfiguration("SdcReadTimeout", "30");
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(20000));
-       t.StartProgram();
-       t.Drop("INV_NS_stop");
-       ASSERT_TRUE(t.WaitFor([&] { return t.Signed(); }));
-       const auto sent = std::chrono::steady_clock::now();
-       t.Stop();
-       EXPECT_LT(std::chrono::steady_clock::now() - sent, 5s);
-       t.StartProgram();
-       t.WaitForDelivery("INV_NS_stop");
-     }},
+     [](FaultMatrix& t) { t.EndDuringASlowAnswer("INV_NS_stop", [&] { t.Stop(); }); }},
     {"GatewayAnswers502AfterTheProcessorSigned",
      [](FaultMatrix& t) {
        t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenError(502, "<html>Bad Gateway</html>"));
