@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "cmd/command_file_text.h"
 #include "core/text_utils.h"
 #include "platform/whole_file.h"
@@ -64,7 +66,11 @@ std::chrono::system_clock::duration InputReadiness::UnchangedFor(FileState& stat
     state.modifiedNs = modifiedNs;
     state.unchangedSince = now;
   }
-  return now - state.unchangedSince;
+  // A file whose time of change lies further back than our first sight of it (one that waited before the
+  // start) counts from that time; a time ahead of our clock (another machine's) only from our first sight.
+  const auto modified = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(modifiedNs)));
+  return now - std::min(state.unchangedSince, modified <= now ? modified : now);
 }
 
 bool InputReadiness::LacksItsEnd(const std::string& path, const std::string& name) const {

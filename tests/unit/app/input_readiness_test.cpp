@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -70,6 +72,16 @@ TEST_F(InputReadinessTest, AFileSeenWithoutEventsMustStayUnchangedForASecond) {
   EXPECT_TRUE(later.StillBeingWritten(PathOf("INV_NS_3.csv")));
   m_clock.Advance(600ms);
   EXPECT_FALSE(later.StillBeingWritten(PathOf("INV_NS_3.csv")));
+}
+
+TEST(InputReadinessAtStart, AFileThatWaitedBeforeTheStartIsTakenAtOnce) {
+  telvano::testing::TempDir folder;
+  const std::string path = (folder.Path() / "INV_NS_5.csv").string();
+  telvano::testing::WriteFileBytes(path, kWhole);
+  platform::SystemClock clock;  // the file's time and the clock must be comparable here
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_FALSE(InputReadiness(folder.Path().string(), clock, {}).StillBeingWritten(path));
 }
 
 TEST_F(InputReadinessTest, TheLeaseStillCountsWhereItWorks) {
