@@ -76,7 +76,7 @@ std::chrono::system_clock::duration InputReadiness::UnchangedFor(FileState& stat
 bool InputReadiness::LacksItsEnd(const std::string& path, const std::string& name) const {
   if (!IsInvoiceName(name)) return false;
   try {
-    return LacksEndBlocks(platform::ReadRegularFile(path, kLargestInvoiceLook).bytes);
+    return LacksEndBlocks(platform::ReadRegularFile(path, kLargestInvoiceLook));
   } catch (const std::exception&) {
     return false;  // the handler reads it again and answers what it finds
   }

@@ -49,7 +49,7 @@ bool StopRequest::StopCommandWaiting() const {
 
 bool AsksToStop(const std::string& path, const std::string& codePage) {
   try {
-    const std::string text = cmd::DecodeCommandFileText(platform::ReadRegularFile(path, kLargestStopFile).bytes, codePage);
+    const std::string text = cmd::DecodeCommandFileText(platform::ReadRegularFile(path, kLargestStopFile), codePage);
     for (const std::string& line : cmd::SplitCommandLines(text)) {
       const std::vector<std::string> fields = invoice::SplitFields(line);
       if (!fields.empty() && core::UpperCaseUnicode(fields[0]) == "STOP-TELVANO") return true;

@@ -195,7 +195,7 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
   ERR_clear_error();
   std::string bytes;
   try {
-    bytes = platform::ReadRegularFile(path, kMaxPfxBytes).bytes;
+    bytes = platform::ReadRegularFile(path, kMaxPfxBytes);
   } catch (const platform::FileError& error) {
     throw PfxError(error.what());
   }

@@ -172,7 +172,7 @@ void TFormExecScript::RunScript(const std::string& fileName) {
   db::Database& database = Connection();
   std::string text;
   try {
-    text = ScriptText(platform::ReadRegularFile(path, kMaxScriptBytes).bytes, m_configuration.CodePage);
+    text = ScriptText(platform::ReadRegularFile(path, kMaxScriptBytes), m_configuration.CodePage);
   } catch (const std::exception& error) {
     Log("SQL script " + fileName + " cannot be read: " + OneLine(error.what()));
     m_messages.ShowInfo(kScriptNotRunText + fileName + "\n\n" + error.what());

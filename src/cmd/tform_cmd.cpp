@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 // file can sensibly hold (a real one is a few lines).
 std::string ReadCommandFile(const fs::path& path) {
   try {
-    return platform::ReadRegularFile(path.string(), kMaxCommandFileBytes).bytes;
+    return platform::ReadRegularFile(path.string(), kMaxCommandFileBytes);
   } catch (const platform::FileTooLargeError&) {
     throw std::runtime_error(kCommandFileTooLargeText);
   } catch (const platform::NotRegularFileError& error) {

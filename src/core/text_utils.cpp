@@ -75,6 +75,13 @@ std::string LowerCaseUnicode(std::string_view text) {
   return ToUtf8(unicode.toLower(icu::Locale::getRoot()));
 }
 
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
 std::string FirstLine(std::string_view text) {
   const std::size_t end = text.find_first_of("\r\n");
   return std::string(end == std::string_view::npos ? text : text.substr(0, end));

@@ -37,4 +37,7 @@ std::string LowerCaseUnicode(std::string_view text);
 // The text up to (not including) its first line break (LF or CR); the whole text when it has none.
 std::string FirstLine(std::string_view text);
 
+// The text on one line: every CR and LF becomes a blank (a log line of a text of several lines).
+std::string OneLine(std::string text);
+
 }  // namespace telvano::core

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,6 +10,10 @@
 #include "invoice/value_list.h"
 
 namespace telvano::invoice {
+
+// The largest invoice file the handler reads: a real receipt is a few kilobytes, a thousand items with long
+// names stay below 300 KB.
+inline constexpr std::size_t kMaxInvoiceFileBytes = 2u * 1024u * 1024u;
 
 inline constexpr const char* kBlockItems = "BLOCK_ITEMS";
 inline constexpr const char* kBlockPayments = "BLOCK_PAYMENTS";

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "invoice/tform_invoice.h"
 #include "platform/content_hash.h"
 #include "platform/whole_file.h"
 
@@ -125,7 +124,7 @@ void InvoiceCompletion::Undo(const FlightRecord& record) {
 
 bool InvoiceCompletion::InputIsTheSame(const FlightRecord& record) const {
   try {
-    const std::string bytes = platform::ReadRegularFile(InputPath(record), kMaxInvoiceFileBytes).bytes;
+    const std::string bytes = platform::ReadRegularFile(InputPath(record), kMaxInvoiceFileBytes);
     return record.inputHash.empty() || platform::ContentHash(bytes) == record.inputHash;
   } catch (const std::exception&) {
     return false;  // gone already, or no longer a file of ours

@@ -12,6 +12,11 @@
 
 namespace telvano::invoice {
 
+// What the POS finds in <base>_err.txt when an invoice held for its outcome was not signed after all and
+// no reason was kept.
+inline constexpr const char* kMessageNotSigned =
+    "PFR nije potpisao račun / The processor did not sign the invoice";
+
 // Appends one line to the program's log.
 using InvoiceLog = std::function<void(const std::string& line)>;
 

@@ -12,13 +12,6 @@ namespace {
 constexpr std::chrono::seconds kFirstPause{2};
 constexpr std::chrono::seconds kLongestPause{60};
 
-std::string LogLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return text;
-}
-
 }  // namespace
 
 InvoiceRecovery::InvoiceRecovery(InvoiceFlight& flight, InvoiceCompletion& completion, sdc::TFormHTTP& http,
@@ -100,7 +93,7 @@ InvoiceRecovery::Outcome InvoiceRecovery::ResolveSent(FlightRecord& record) {
                        "did not sign the invoice; the waiting input is fiscalised anew");
     } else {
       m_completion.Log("Račun " + record.inputName + " nije potpisan / The processor did not sign the invoice: " +
-                       core::Utf8Prefix(LogLine(record.lastError), 300));
+                       core::Utf8Prefix(core::OneLine(record.lastError), 300));
     }
     return Outcome::Finished;
   }

@@ -57,8 +57,8 @@ void JournalPrinter::PrintJournal(const std::string& uuid, const std::string& ba
   PrintScriptInput input;
   input.model = static_cast<PrinterModel>(model);
   input.port = printerPort;
-  input.journal = platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_journal.txt", kMaxReceiptFileBytes).bytes;
-  input.verificationUrl = WithoutLineEnds(platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_vurl.txt", kMaxReceiptFileBytes).bytes);
+  input.journal = platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_journal.txt", kMaxReceiptFileBytes);
+  input.verificationUrl = WithoutLineEnds(platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_vurl.txt", kMaxReceiptFileBytes));
   input.changeAmount = changeAmount;
   input.signatureLine = signatureLine;
   platform::WriteFileDurably(ScriptPath(uuid), BuildPrintScript(input));

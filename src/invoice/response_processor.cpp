@@ -16,7 +16,7 @@ ResponseProcessor::ResponseProcessor(const core::Configuration& configuration, d
     : m_configuration(configuration), m_database(database) {}
 
 TSdcResponse ResponseProcessor::ReadSavedAnswer(const std::string& uuid) const {
-  return ParseSdcResponse(platform::ReadRegularFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json", sdc::kMaxResponseBytes + 2).bytes);
+  return ParseSdcResponse(platform::ReadRegularFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json", sdc::kMaxResponseBytes + 2));
 }
 
 void ResponseProcessor::StoreAnswer(const std::string& uuid, const TSdcResponse& response) {

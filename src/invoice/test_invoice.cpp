@@ -91,7 +91,7 @@ void CreateTestInvoice(const core::Configuration& configuration, platform::Clock
     if (fs::exists(errorFile)) {
       failed = true;
       try {
-        errorText = ErrorFileMessage(platform::ReadRegularFile(errorFile.string(), 1u << 20).bytes);
+        errorText = ErrorFileMessage(platform::ReadRegularFile(errorFile.string(), 1u << 20));
       } catch (const std::exception& error) {
         errorText = error.what();
       }

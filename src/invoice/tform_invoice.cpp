@@ -37,13 +37,6 @@ void RemoveQuietly(const std::string& path) {
   fs::remove(path, ignored);
 }
 
-// One line of the log for a text of several lines.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -71,7 +64,7 @@ TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Databas
       ResolveOpenInvoices();
     } catch (const std::exception& error) {
       m_completion.Log(std::string("Nedovršeni računi nisu provereni / The open invoices could not be checked: ") +
-                       OneLine(error.what()));
+                       core::OneLine(error.what()));
     }
   });
   m_window.SetHeldTest([this](const std::string& name) {
@@ -105,7 +98,7 @@ void TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
     // Nothing was sent: the input waits for the database instead of being answered with its failure. Rows
     // that were committed are undone by the recovery once the database is back.
     m_completion.Log("Baza podataka nije dostupna; račun " + fileName + " čeka / The database is not available; "
-                     "the invoice waits: " + OneLine(error.what()));
+                     "the invoice waits: " + core::OneLine(error.what()));
   } catch (const std::exception& error) {
     Fail(fileName, attempt, error.what());
   } catch (...) {
@@ -147,7 +140,7 @@ void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
     // only plain files are read, through the one descriptor that was checked.
     std::string bytes;
     try {
-      bytes = platform::ReadRegularFile(InputPath(fileName), kMaxInvoiceFileBytes).bytes;
+      bytes = platform::ReadRegularFile(InputPath(fileName), kMaxInvoiceFileBytes);
     } catch (const platform::NotRegularFileError&) {
       throw InvoiceError("Nije običan fajl / Not a regular file: " + fileName);
     } catch (const platform::FileTooLargeError&) {
@@ -261,7 +254,7 @@ void TFormInvoice::Hold(const Attempt& attempt, const std::string& failureText) 
   } catch (const std::exception&) {
   }
   m_completion.Log("Račun " + record.inputName + " čeka ishod od PFR-a / The invoice waits for its outcome: " +
-                   OneLine(failureText));
+                   core::OneLine(failureText));
 }
 
 void TFormInvoice::Fail(const std::string& fileName, const Attempt& attempt, const std::string& message) {
@@ -276,10 +269,10 @@ void TFormInvoice::Fail(const std::string& fileName, const Attempt& attempt, con
     } catch (const std::exception& error) {
       // The row in flight stays: the recovery undoes the invoice once the database answers again.
       m_completion.Log("Račun " + fileName + " nije uklonjen iz baze / The invoice could not be removed from the "
-                       "database: " + OneLine(error.what()));
+                       "database: " + core::OneLine(error.what()));
     }
   }
-  m_completion.Log("Račun " + fileName + " nije fiskalizovan / The invoice was not fiscalised: " + OneLine(message));
+  m_completion.Log("Račun " + fileName + " nije fiskalizovan / The invoice was not fiscalised: " + core::OneLine(message));
   if (!IsBareName(fileName)) return;  // never join such a name to a folder
   std::error_code error;
   if (fs::exists(fs::symlink_status(InputPath(fileName), error)) &&

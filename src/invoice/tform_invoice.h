@@ -23,9 +23,6 @@
 
 namespace telvano::invoice {
 
-// The largest invoice file the handler reads: a real receipt is a few kilobytes, a thousand items with long
-// names stay below 300 KB.
-inline constexpr std::size_t kMaxInvoiceFileBytes = 2u * 1024u * 1024u;
 // The most items an invoice may have: the processor refuses more.
 inline constexpr std::size_t kMaxInvoiceItems = 1000;
 
@@ -41,11 +38,6 @@ inline constexpr const char* kMessageOutcomeUnknown =
     "upisaće rezultat čim PFR odgovori. Ne šaljite račun ponovo! / The outcome of the invoice is not known yet: "
     "the processor has not confirmed whether it signed it. TELVANO keeps asking by itself and writes the "
     "result as soon as the processor answers. Do not send the invoice again!";
-
-// What the POS finds in <base>_err.txt when an invoice held for its outcome was not signed after all and
-// no reason was kept.
-inline constexpr const char* kMessageNotSigned =
-    "PFR nije potpisao račun / The processor did not sign the invoice";
 
 // The invoice window: the file waiting in InputDir and the button that fiscalises it.
 inline constexpr core::FileWindowForm kInvoiceWindowForm{"FormInvoice", "FormInvoice", "Fiskalizuj račun"};

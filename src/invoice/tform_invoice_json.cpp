@@ -56,12 +56,7 @@ void RemoveQuietly(const std::string& path) {
   fs::remove(path, ignored);
 }
 
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return core::Utf8Prefix(text, kLoggedTextLength);
-}
+std::string OneLine(std::string text) { return core::Utf8Prefix(core::OneLine(std::move(text)), kLoggedTextLength); }
 
 // The first line of an open invoice's record: its request id and the processor it went to, separated by
 // tabs ("<id>\t<LPFR|VPFR>\t<serial>\t<url>"). A record of an older version holds the id alone.
@@ -129,7 +124,7 @@ void TFormInvoiceJSON::ProcessJsonInvoice(const std::string& name) {
     // through the one descriptor that was checked.
     std::string bytes;
     try {
-      bytes = platform::ReadRegularFile(InputPath(name), kMaxInvoiceFileBytes).bytes;
+      bytes = platform::ReadRegularFile(InputPath(name), kMaxInvoiceFileBytes);
     } catch (const platform::NotRegularFileError&) {
       SetAside(name, "Nije običan fajl / Not a regular file: " + name);
       return;
@@ -334,8 +329,8 @@ void TFormInvoiceJSON::ConsumeInput(const std::string& name) {
   if (!fs::exists(fs::symlink_status(InputPath(name), error))) return;
   if (fs::exists(fs::symlink_status(ArchivePath(name), error))) {
     try {
-      if (platform::ReadRegularFile(InputPath(name), kMaxInvoiceFileBytes).bytes !=
-          platform::ReadRegularFile(ArchivePath(name), kMaxInvoiceFileBytes).bytes) {
+      if (platform::ReadRegularFile(InputPath(name), kMaxInvoiceFileBytes) !=
+          platform::ReadRegularFile(ArchivePath(name), kMaxInvoiceFileBytes)) {
         Log("JSON račun " + name +
             " je potpisan; drugi fajl istog naziva čeka / The JSON invoice is signed; a "
             "different file of that name waits");
@@ -363,7 +358,7 @@ std::string TFormInvoiceJSON::ReadRequestId(const std::string& name, std::string
                                             sdc::ProcessorTarget& processor) const {
   std::string text;
   try {
-    text = platform::ReadRegularFile(PendingPath(name), kMaxPendingBytes).bytes;
+    text = platform::ReadRegularFile(PendingPath(name), kMaxPendingBytes);
   } catch (const std::exception&) {
     return {};
   }

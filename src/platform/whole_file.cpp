@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -62,10 +63,6 @@ std::string FolderOf(const std::string& path) {
   return parent.empty() ? std::string(".") : parent.string();
 }
 
-}  // namespace
-
-namespace {
-
 std::string ReadOpenFile(const Descriptor& fd, const struct stat& info, const std::string& path,
                          std::size_t maxBytes) {
   if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > maxBytes) {
@@ -91,36 +88,6 @@ std::string ReadOpenFile(const Descriptor& fd, const struct stat& info, const st
   return bytes;
 }
 
-}  // namespace
-
-std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (fd.Get() < 0) throw FileError(ReadFailure(path, errno));
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
-  return ReadOpenFile(fd, info, path, maxBytes);
-}
-
-RegularFile ReadRegularFile(const std::string& path, std::size_t maxBytes) {
-  // Opened once: a link is not followed, a FIFO or device does not block, and what is checked is what is read.
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
-  if (fd.Get() < 0) {
-    if (errno == ELOOP) throw NotRegularFileError(path);
-    throw FileError(ReadFailure(path, errno));
-  }
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
-  if (!S_ISREG(info.st_mode)) throw NotRegularFileError(path);
-  RegularFile file;
-  file.bytes = ReadOpenFile(fd, info, path, maxBytes);
-  file.modified = std::chrono::system_clock::time_point(
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(
-          std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
-  return file;
-}
-
-namespace {
-
 // ".<name>.<8 random hex digits>.tmp" beside the target: nobody can guess it to plant something there first.
 std::string TemporaryNameFor(const std::filesystem::path& target) {
   unsigned char random[4] = {};
@@ -138,6 +105,27 @@ std::string TemporaryNameFor(const std::filesystem::path& target) {
 }
 
 }  // namespace
+
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.Get() < 0) throw FileError(ReadFailure(path, errno));
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
+  return ReadOpenFile(fd, info, path, maxBytes);
+}
+
+std::string ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+  // Opened once: a link is not followed, a FIFO or device does not block, and what is checked is what is read.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+  if (fd.Get() < 0) {
+    if (errno == ELOOP) throw NotRegularFileError(path);
+    throw FileError(ReadFailure(path, errno));
+  }
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) throw FileError(ReadFailure(path, errno));
+  if (!S_ISREG(info.st_mode)) throw NotRegularFileError(path);
+  return ReadOpenFile(fd, info, path, maxBytes);
+}
 
 void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
   const std::filesystem::path target(path);

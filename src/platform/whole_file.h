@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <limits>
 #include <stdexcept>
@@ -32,15 +31,10 @@ class NotRegularFileError : public FileError {
       : FileError("Nije običan fajl / Not a regular file: " + path) {}
 };
 
-struct RegularFile {
-  std::string bytes;
-  std::chrono::system_clock::time_point modified;  // the last change of its content
-};
-
 // Reads a file from a folder that others may write: opened once without following a link and without
 // waiting, checked through that descriptor to be a plain file of at most `maxBytes`, and read through it.
 // Raises NotRegularFileError, FileTooLargeError or FileError.
-RegularFile ReadRegularFile(const std::string& path, std::size_t maxBytes);
+std::string ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
 // How much longer than the target's name WriteFileDurably's temporary name is (".", ".", 8 random hex
 // digits, ".tmp").

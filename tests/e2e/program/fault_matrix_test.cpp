@@ -99,6 +99,28 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
     EXPECT_EQ(installation.WaitForExit(30s), 0);
   }
 
+  // One invoice whose request `fault` strikes: it is delivered all the same, signed once.
+  void DeliveredDespite(const pfrsim::Fault& fault, const std::string& base) {
+    sim->QueueFault("/api/v3/invoices", fault);
+    StartProgram();
+    Drop(base);
+    WaitForDelivery(base);
+  }
+
+  // One invoice whose answer `fault` loses while the processor cannot be asked: the POS is told to wait.
+  // `counted`: the input is one of those checked at the end.
+  void HoldOneInvoice(const pfrsim::Fault& fault, const std::string& base, bool counted = true) {
+    sim->SetLookupAvailable(false);
+    sim->QueueFault("/api/v3/invoices", fault);
+    StartProgram();
+    if (counted) {
+      Drop(base);
+    } else {
+      installation.Drop(base + ".csv", SampleInvoice());
+    }
+    ASSERT_TRUE(WaitFor([&] { return Held(base); })) << installation.Log();
+  }
+
   // The program is asked to end (`end`) while the processor holds a signed answer back: it ends within a
   // few seconds, and after a restart the invoice is delivered from the processor's record, signed once.
   void EndDuringASlowAnswer(const std::string& base, const std::function<void()>& end) {
@@ -199,12 +221,7 @@ const FaultCase kCases[] = {
        t.WaitForDelivery("INV_NS_after");
      }},
     {"AnswerSlowerThanTheReadTimeOut",
-     [](FaultMatrix& t) {
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(5000));
-       t.StartProgram();
-       t.Drop("INV_NS_late");
-       t.WaitForDelivery("INV_NS_late");
-     }},
+     [](FaultMatrix& t) { t.DeliveredDespite(pfrsim::Fault::SignedThenDelayed(5000), "INV_NS_late"); }},
     {"ConnectionDroppedMidAnswer",
      [](FaultMatrix& t) {
        t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
@@ -307,11 +324,7 @@ const FaultCase kCases[] = {
        pfrsim::PfrSimulator other(options);
        other.Start();
        t.installation.AddCertificate({options.uid, other.BaseUrl()});
-       t.sim->SetLookupAvailable(false);
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
-       t.StartProgram();
-       t.Drop("INV_NS_cert");
-       ASSERT_TRUE(t.WaitFor([&] { return t.Held("INV_NS_cert"); }));
+       t.HoldOneInvoice(pfrsim::Fault::SignedThenDropped(), "INV_NS_cert");
        t.Stop();
        // The shop works with the other processor now; the open invoice is resolved where it was sent.
        t.sim->SetLookupAvailable(true);
@@ -345,26 +358,16 @@ const FaultCase kCases[] = {
      [](FaultMatrix& t) { t.EndDuringASlowAnswer("INV_NS_stop", [&] { t.Stop(); }); }},
     {"GatewayAnswers502AfterTheProcessorSigned",
      [](FaultMatrix& t) {
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenError(502, "<html>Bad Gateway</html>"));
-       t.StartProgram();
-       t.Drop("INV_NS_gate");
-       t.WaitForDelivery("INV_NS_gate");
+       t.DeliveredDespite(pfrsim::Fault::SignedThenError(502, "<html>Bad Gateway</html>"), "INV_NS_gate");
      }},
     {"RequestHeldOnItsWayLongerThanTheReadTimeOut",
      [](FaultMatrix& t) {
        // Signed 6 s after it left; the program gave up after 2 s and the first lookups find nothing.
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::Delayed(6000));
-       t.StartProgram();
-       t.Drop("INV_NS_held");
-       t.WaitForDelivery("INV_NS_held");
+       t.DeliveredDespite(pfrsim::Fault::Delayed(6000), "INV_NS_held");
      }},
     {"HeldInputReplacedByAnotherInvoice",
      [](FaultMatrix& t) {
-       t.sim->SetLookupAvailable(false);
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDropped());
-       t.StartProgram();
-       t.Drop("INV_NS_same");
-       ASSERT_TRUE(t.WaitFor([&] { return t.Held("INV_NS_same"); }));
+       t.HoldOneInvoice(pfrsim::Fault::SignedThenDropped(), "INV_NS_same");
        const std::string second = SampleInvoice("Čaj");
        t.installation.Drop("INV_NS_same.csv", second);
        t.sim->SetLookupAvailable(true);
@@ -377,11 +380,7 @@ const FaultCase kCases[] = {
     {"HeldInputTakenAwayAndNotSigned",
      [](FaultMatrix& t) {
        t.installation.AddConfiguration("SdcRequestDeadline", "2");  // "not found" counts 12 s after the request
-       t.sim->SetLookupAvailable(false);
-       t.sim->QueueFault("/api/v3/invoices", pfrsim::Fault::Dropped());
-       t.StartProgram();
-       t.installation.Drop("INV_NS_gone.csv", SampleInvoice());
-       ASSERT_TRUE(t.WaitFor([&] { return t.Held("INV_NS_gone"); }));
+       t.HoldOneInvoice(pfrsim::Fault::Dropped(), "INV_NS_gone", false);  // taken away: not counted at the end
        fs::remove(t.installation.Input() / "INV_NS_gone.csv");
        t.sim->SetLookupAvailable(true);
        // Once the request can no longer arrive (12 s here), the POS gets the plain error as the last word.
