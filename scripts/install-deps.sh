@@ -13,6 +13,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libcpp-httplib-dev libqrencode-dev libgif-dev zbar-tools
   libgtest-dev libgmock-dev
+  libsystemd-dev   # sd_notify: readiness and the watchdog under systemd
   xvfb xdotool   # the operator's windows on a real X display in the end-to-end tests
 )
 FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)

@@ -82,6 +82,7 @@ bool AssignValue(Configuration& configuration, const std::string& key, const std
       {"SdcRequestDeadline", &Configuration::SdcRequestDeadline},
       {"SdcCaFile", &Configuration::SdcCaFile},         {"SdcVerifyServer", &Configuration::SdcVerifyServer},
       {"CertTinOid", &Configuration::CertTinOid},       {"CertUrlOid", &Configuration::CertUrlOid},
+      {"CertWarningDays", &Configuration::CertWarningDays},
   };
   for (const Slot& slot : kSlots) {
     if (EqualsIgnoringAsciiCase(key, slot.name)) {
@@ -121,6 +122,13 @@ void ParseRegistryText(const std::string& path, std::string content, Configurati
       AddWarning(warnings, where + "unknown key \"" + key + "\"; ignored");
     }
   }
+}
+
+// A whole number from 1 to `largest`, or 0 for anything else.
+int SecondsFrom(const std::string& text, int largest) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+  const int seconds = std::stoi(text);
+  return seconds >= 1 && seconds <= largest ? seconds : 0;
 }
 
 bool IsKnownCodePage(const std::string& codePage) {
@@ -187,24 +195,24 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings) 
                              " is not a number of seconds from 1 to 36000; three times the read time-out is used");
     configuration.SdcRequestDeadline.clear();
   }
+  if (!configuration.CertWarningDays.empty() && SecondsFrom(configuration.CertWarningDays, 365) == 0) {
+    AddWarning(warnings, "CertWarningDays \"" + configuration.CertWarningDays + "\" in " + path +
+                             " is not a number of days from 1 to 365; 30 is used");
+    configuration.CertWarningDays.clear();
+  }
   configuration.DeriveFolders();
   return configuration;
 }
-
-namespace {
-
-int SecondsFrom(const std::string& text, int largest) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
-  const int seconds = std::stoi(text);
-  return seconds >= 1 && seconds <= largest ? seconds : 0;
-}
-
-}  // namespace
 
 int ReadTimeoutSeconds(const Configuration& configuration) { return SecondsFrom(configuration.SdcReadTimeout, 3600); }
 
 int RequestDeadlineSeconds(const Configuration& configuration) {
   return SecondsFrom(configuration.SdcRequestDeadline, 36000);
+}
+
+int CertificateWarningDays(const Configuration& configuration) {
+  const int days = SecondsFrom(configuration.CertWarningDays, 365);
+  return days == 0 ? 30 : days;
 }
 
 bool VerifiesProcessorServer(const Configuration& configuration) {

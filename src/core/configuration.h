@@ -55,6 +55,8 @@ struct Configuration {
   // import reads them); dotted OIDs.
   std::string CertTinOid = kDefaultCertTinOid;
   std::string CertUrlOid = kDefaultCertUrlOid;
+  // From how many days before its end the working certificate's end is announced (1-365; default 30).
+  std::string CertWarningDays;
 
   std::string ApplDataDir;
   std::string LogsDir;
@@ -86,6 +88,8 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings =
 int ReadTimeoutSeconds(const Configuration& configuration);
 // SdcRequestDeadline in seconds, or 0 when it is not set or not a number from 1 to 36000.
 int RequestDeadlineSeconds(const Configuration& configuration);
+// CertWarningDays in days: 30 when it is not set or not a number from 1 to 365.
+int CertificateWarningDays(const Configuration& configuration);
 // False only when SdcVerifyServer says "0", "no", "off" or "false".
 bool VerifiesProcessorServer(const Configuration& configuration);
 
