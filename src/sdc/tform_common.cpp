@@ -28,6 +28,9 @@ constexpr std::array<const char*, 9> kBlockingCodes = {"1300", "2100", "2110", "
 
 bool NoReply(const TFormHTTP& http) { return http.ResponseCode < 1; }
 
+// 401 and 403 are how a VPFR turns away a request whose PAC or certificate it does not accept.
+bool RefusesTheCredentials(int status) { return status == 401 || status == 403; }
+
 // The codes of "gsc". The processor sends an array of four-digit strings; a lone string or bare numbers
 // are read the same way. An answer that is not JSON or has no "gsc" has no codes.
 std::vector<std::string> GeneralStatusCodes(const std::string& body) {
@@ -137,9 +140,21 @@ void TFormCommon::CheckVpfrPac() {
 void TFormCommon::CheckAttention(bool showMessage) {
   m_http.CallWorking(kOpAttention, "", "");
   if (m_http.ResponseCode == 200) return;
+  if (!m_workingState.WorkIsLpfr && RefusesTheCredentials(m_http.ResponseCode)) {
+    // A VPFR that refuses the PAC (or the client certificate) refuses every request, the availability check
+    // first: the operator is told what to correct instead of being sent to look at the network.
+    if (showMessage) m_messages.ShowMessageNo(kMessagePacInvalid);
+    const std::string text = kPacInvalidText + m_http.ResponseBody;
+    if (showMessage) m_messages.ShowInfo(text);
+    throw SdcError(text);
+  }
   const std::string text = NoReply(m_http) ? kConnectionErrorText + m_http.ErrorText
                                            : kSdcNotAvailableText + m_http.ResponseBody;
-  if (showMessage) m_messages.ShowMessageNo(kMessageSdcNotAvailable);
+  if (showMessage && m_http.ErrorText.rfind(kClientCertificateRefusedText, 0) == 0) {
+    m_messages.ShowInfo(text);  // the certificate is to be mended, not the network
+  } else if (showMessage) {
+    m_messages.ShowMessageNo(kMessageSdcNotAvailable);
+  }
   throw SdcError(text);
 }
 
@@ -186,7 +201,7 @@ void TFormCommon::SaveProcessorInfo(int kind, bool showDone) {
   try {
     platform::WriteFileDurably(file, text + "\r\n");
   } catch (const platform::FileError& error) {
-    throw SdcError(error.what());
+    throw SdcError(std::string(error.what()) + "\n\n" + kEarlierFileStaysText);
   }
   if (showDone) m_messages.ShowInfo("Sačuvan u: " + file);
 }

@@ -200,6 +200,37 @@ TEST_F(ProcessorChecksTest, AttentionFailuresRaiseWithMessage4OnlyWhenAsked) {
 
 // ---- status and environment answers ------------------------------------------------------------------------
 
+TEST_F(ProcessorChecksTest, AVirtualProcessorThatRefusesThePacAtAttentionSaysSoNotThatItIsAway) {
+  working.WorkIsLpfr = false;
+  working.WorkUrl = processor.TlsUrl();
+  configuration.SdcCaFile = processor.CaFile();
+  configuration.CertificateDir = (temp.Path() / "Certificate").string();
+  processor.WriteClientFiles(configuration.CertificateDir, working.WorkSerial);
+  for (int status : {401, 403}) {
+    messages.calls.clear();
+    processor.Answer(kAttention, status, R"({"message":"Unauthorized"})");
+    const std::string expected = "PAC is invalid / PAC je neispravan\n\n{\"message\":\"Unauthorized\"}";
+    EXPECT_EQ(FailureText([&] { common.CheckAttention(true); }), expected) << status;
+    EXPECT_EQ(messages.calls, (Calls{"no:17", "info:" + expected})) << status;
+  }
+  working.WorkIsLpfr = true;  // a local processor has no PAC: its refusal is an unavailable processor
+  working.WorkUrl = processor.BaseUrl();
+  messages.calls.clear();
+  processor.Answer(kAttention, 401, "no");
+  EXPECT_EQ(FailureText([&] { common.CheckAttention(true); }), "SDC not available / Odabrani PFR nije dostupan\n\nno");
+  EXPECT_EQ(messages.calls, Calls{"no:4"});
+}
+
+TEST(ClientCertificateRefusal, IsToldFromTheHandshakeAlertsThatNameTheCertificate) {
+  EXPECT_TRUE(SaysClientCertificateRefused("OpenSSL SSL_connect: error:0A000412:SSL routines::sslv3 alert bad certificate"));
+  EXPECT_TRUE(SaysClientCertificateRefused("error:0A000418:SSL routines::tlsv1 alert unknown ca"));
+  EXPECT_TRUE(SaysClientCertificateRefused("SSL routines::tlsv13 alert certificate required"));
+  EXPECT_TRUE(SaysClientCertificateRefused("sslv3 alert certificate expired"));
+  EXPECT_FALSE(SaysClientCertificateRefused("SSL certificate problem: unable to get local issuer certificate"));
+  EXPECT_FALSE(SaysClientCertificateRefused("Failed to connect to 127.0.0.1 port 9: Connection refused"));
+  EXPECT_FALSE(SaysClientCertificateRefused("sslv3 alert handshake failure"));
+}
+
 TEST_F(ProcessorChecksTest, StatusAndEnvironmentAnswersArePassedOnUnchanged) {
   processor.Answer(kStatus, 200, R"({"uid":"YJLQTEQR", "x":[1,2]})");
   processor.Answer(kEnvironment, 200, R"({"environmentName":"СУФ Развој"})");
