@@ -33,6 +33,7 @@
 #include "ui/file_window.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
+#include "ui/request_wait_window.h"
 #include "ui/yellow_msg_window.h"
 
 namespace {
@@ -123,8 +124,11 @@ int main(int argc, char** argv) {
     telvano::ui::FileWindow invoiceWindow(telvano::invoice::kInvoiceWindowForm);
     telvano::ui::FileWindow cmdWindow(telvano::cmd::kCmdWindowForm);
     telvano::ui::FileWindow jsonInvoiceWindow(telvano::invoice::kInvoiceJsonWindowForm);
+    std::unique_ptr<telvano::ui::RequestWaitWindow> requestWait;
+    if (!headless) requestWait = std::make_unique<telvano::ui::RequestWaitWindow>();
     telvano::app::TelvanoProgram program(std::move(configuration), clock,
-                                         {mainWindow, messageView, &invoiceWindow, &cmdWindow, &jsonInvoiceWindow},
+                                         {mainWindow, messageView, &invoiceWindow, &cmdWindow, &jsonInvoiceWindow,
+                                          requestWait.get()},
                                          headless, [&inputReadiness](const std::string& path) {
                                            return inputReadiness.StillBeingWritten(path);
                                          });

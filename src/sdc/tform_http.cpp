@@ -125,10 +125,16 @@ struct SilenceWatch {
   bool overDeadline = false;
   const TFormHTTP::StopTest* stopTest = nullptr;
   bool stopped = false;
+  const std::atomic<bool>* giveUp = nullptr;  // set by the operator while the window waits
+  bool givenUp = false;
 };
 
 int WatchSilence(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto* watch = static_cast<SilenceWatch*>(user);
+  if (watch->giveUp != nullptr && watch->giveUp->load()) {
+    watch->givenUp = true;
+    return 1;
+  }
   if (watch->stopTest && *watch->stopTest && (*watch->stopTest)()) {
     watch->stopped = true;
     return 1;
@@ -171,6 +177,25 @@ struct SlistDeleter {
 };
 
 }  // namespace
+
+bool SaysClientCertificateRefused(const std::string& reason) {
+  std::string lower = reason;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower.find("alert") == std::string::npos) return false;
+  return lower.find("certificate") != std::string::npos || lower.find("unknown ca") != std::string::npos;
+}
+
+std::string OperationTitle(int operation) {
+  switch (operation) {
+    case kOpPin: return "PIN";
+    case kOpEnvironmentParameters: return "Okruženje / Environment";
+    case kOpAttention: return "Dostupnost / Attention";
+    case kOpStatus: return "Status";
+    case kOpInvoices: return "Račun / Invoice";
+    case kOpInvoiceLookup: return "Provera računa / Invoice lookup";
+    default: return "Zahtev / Request";
+  }
+}
 
 TransportTimeouts TimeoutsFrom(const core::Configuration& configuration) {
   TransportTimeouts timeouts;
@@ -343,7 +368,16 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
     }
   }
 
-  const CURLcode result = curl_easy_perform(handle);
+  std::atomic<bool> giveUp{false};
+  silence.giveUp = &giveUp;
+  CURLcode result = CURLE_OK;
+  const auto transfer = [&result, handle] { result = curl_easy_perform(handle); };
+  if (m_wait != nullptr) {
+    const bool mayGiveUp = operation == kOpStatus || operation == kOpEnvironmentParameters;
+    m_wait->Run(OperationTitle(operation), m_timeouts.Total(), mayGiveUp, giveUp, transfer);
+  } else {
+    transfer();
+  }
   long requestBytes = 0;
   curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestBytes);
   RequestMayHaveArrived = result == CURLE_OK || (!FailedBeforeSending(result) && requestBytes > 0);
@@ -358,6 +392,8 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   // No usable reply: the body read so far is not an answer.
   if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
     ErrorText = kResponseTooLargeText;
+  } else if (silence.givenUp) {
+    ErrorText = kRequestGivenUpText;
   } else if (silence.stopped) {
     ErrorText = kRequestStoppedText;
   } else if (silence.overDeadline) {
@@ -365,6 +401,8 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
                 std::to_string(m_timeouts.Total().count()) + " s";
   } else if (result == CURLE_PEER_FAILED_VERIFICATION) {
     ErrorText = kUntrustedServerText + ReplaceCrLf(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result));
+  } else if (virtualProcessor && SaysClientCertificateRefused(errorBuffer)) {
+    ErrorText = kClientCertificateRefusedText + ReplaceCrLf(errorBuffer);
   } else if (silence.expired) {
     ErrorText = "Read timed out: no data from the processor for " + std::to_string(m_timeouts.read.count()) + " s";
   } else if (errorBuffer[0] != '\0') {

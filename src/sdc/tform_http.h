@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -31,6 +32,10 @@ inline constexpr std::size_t kMaxResponseBytes = 16u * 1024u * 1024u;
 inline constexpr const char* kResponseTooLargeText =
     "Response too large: the processor's answer exceeds 16 MB and was not read";
 
+// The ErrorText of a request that the operator gave up while it waited.
+inline constexpr const char* kRequestGivenUpText =
+    "Zahtev je prekinut (Esc) / The request was given up (Esc)";
+
 // The ErrorText of a request given up because the program is asked to end.
 inline constexpr const char* kRequestStoppedText = "Request given up: TELVANO is stopping";
 
@@ -54,6 +59,12 @@ TransportTimeouts TimeoutsFrom(const core::Configuration& configuration);
 
 // The ErrorText of a VPFR address that is not https://: nothing is sent over a plain connection.
 inline constexpr const char* kVpfrNeedsHttpsText = "The VPFR's address must start with https://";
+// What a client certificate that the VPFR turned away in the handshake is reported with, before the reason.
+inline constexpr const char* kClientCertificateRefusedText =
+    "PFR nije prihvatio sertifikat / The processor did not accept the client certificate: ";
+// True for a TLS library's reason that says the peer refused our certificate (a handshake alert about it).
+bool SaysClientCertificateRefused(const std::string& reason);
+
 // What a server certificate that cannot be trusted is reported with, before the library's reason.
 inline constexpr const char* kUntrustedServerText = "The processor's server certificate is not trusted: ";
 
@@ -68,6 +79,21 @@ struct ProcessorTarget {
   // "LPFR" or "VPFR", as stored with an invoice in flight.
   const char* Kind() const { return isLpfr ? "LPFR" : "VPFR"; }
 };
+
+// Where a window waits for the processor: told of each request so that it can show that it waits, for what
+// and how long, and keep the keys typed meanwhile from acting afterwards.
+class RequestWait {
+ public:
+  virtual ~RequestWait() = default;
+  // Runs `transfer` (the blocking request) and returns once it has ended. `what` names the request and
+  // `limit` the longest it may take; when `mayGiveUp`, the operator may set `giveUp`, and the request ends
+  // within a moment without an answer.
+  virtual void Run(const std::string& what, std::chrono::seconds limit, bool mayGiveUp,
+                   std::atomic<bool>& giveUp, const std::function<void()>& transfer) = 0;
+};
+
+// The name of an operation as the waiting window shows it.
+std::string OperationTitle(int operation);
 
 // A request file of operation 4 that cannot be read; raised before anything is sent.
 class RequestFileError : public std::runtime_error {
@@ -108,6 +134,11 @@ class TFormHTTP {
   void SetStopTest(StopTest stopTest) { m_stopTest = std::move(stopTest); }
   bool StopRequested() const { return m_stopTest && m_stopTest(); }
 
+  // In the operator's mode the window shows every request while it waits; none by default. A status or
+  // environment request may be given up there; an invoice and its lookup never are, their outcome is resolved
+  // as on the unattended road.
+  void SetRequestWait(RequestWait* wait) { m_wait = wait; }
+
   // Tests and tools may shorten the limits; the program keeps the defaults.
   void SetTimeouts(const TransportTimeouts& timeouts) { m_timeouts = timeouts; }
   const TransportTimeouts& Timeouts() const { return m_timeouts; }
@@ -136,6 +167,7 @@ class TFormHTTP {
   const core::WorkingState& m_workingState;
   TransportTimeouts m_timeouts;
   StopTest m_stopTest;
+  RequestWait* m_wait = nullptr;
   std::map<std::string, std::string> m_secretsBySerial;  // never logged
 };
 
