@@ -14,7 +14,7 @@ PACKAGES=(
   libcpp-httplib-dev libqrencode-dev libgif-dev zbar-tools
   libgtest-dev libgmock-dev
   libsystemd-dev   # sd_notify: readiness and the watchdog under systemd
-  xvfb xdotool   # the operator's windows on a real X display in the end-to-end tests
+  xvfb xdotool xclip   # the operator's windows on a real X display in the end-to-end tests
 )
 FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)
 

@@ -23,6 +23,8 @@ class MenuActions {
 
   // The home screen's end of validity of the working certificate.
   virtual std::string CertificateEndText() = 0;
+  // The home screen's warning that the working certificate ends soon or has ended; "" when it does not.
+  virtual std::string CertificateEndWarning() = 0;
 };
 
 }  // namespace telvano::app

@@ -21,6 +21,7 @@ struct MenuScreen {
   std::string tin;
   std::string certSerial;
   std::string certNotAfter;
+  std::string certEndWarning;  // shown in red when the certificate ends within the warning days
   std::string unit;
 };
 

@@ -7,9 +7,11 @@
 #include <utility>
 
 #include "db/schema.h"
+#include "sdc/certificate_end.h"
 #include "db/settings.h"
 #include "invoice/test_invoice.h"
 #include "app/stop_request.h"
+#include "core/text_utils.h"
 #include "platform/process.h"
 #include "platform/stop_signals.h"
 
@@ -45,6 +47,10 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
       StopRequest(m_main.Configuration().InputDir, m_main.Configuration().CodePage, platform::StopSignalPending,
                   [this] { return m_polling; }));
   m_http.SetTimeouts(sdc::TimeoutsFrom(m_main.Configuration()));
+  if (views.requestWait != nullptr) {
+    m_operatorWait = std::make_unique<OperatorRequestWait>(*views.requestWait, m_main.WorkingState());
+    m_http.SetRequestWait(m_operatorWait.get());
+  }
   if (!core::VerifiesProcessorServer(m_main.Configuration())) {
     AppendLog("UPOZORENJE: sertifikat servera VPFR-a se ne proverava (SdcVerifyServer) / WARNING: the VPFR's "
               "server certificate is not verified (SdcVerifyServer): anyone on the way can forge its answers");
@@ -193,6 +199,15 @@ bool TelvanoProgram::ReachDatabase() {
   return true;
 }
 
+// The operator's actions reach the database as a tick does: a lost connection is opened again first, and
+// an action that still cannot reach it says so instead of starting.
+bool TelvanoProgram::OperatorReachesDatabase() {
+  if (m_connection && ReachDatabase()) return true;
+  m_yellowMsg.ShowInfo(std::string(kDatabaseUnreachableText) +
+                       (m_databaseProblem.empty() ? "The database is not connected" : m_databaseProblem));
+  return false;
+}
+
 void TelvanoProgram::RejectOddInput(const std::string& bareName) {
   if (app::IsInvoiceName(bareName)) {
     ProcessCsvInvoice(bareName);
@@ -202,6 +217,7 @@ void TelvanoProgram::RejectOddInput(const std::string& bareName) {
 }
 
 void TelvanoProgram::ShowWorkingCertificate() {
+  if (!OperatorReachesDatabase()) return;
   try {
     m_certificate.ShowModal();
   } catch (const std::exception& error) {
@@ -212,6 +228,7 @@ void TelvanoProgram::ShowWorkingCertificate() {
 }
 
 void TelvanoProgram::ExportCertificateList() {
+  if (!OperatorReachesDatabase()) return;
   try {
     m_certificate.ExportCertificateList();
   } catch (const std::exception& error) {
@@ -225,13 +242,13 @@ void TelvanoProgram::ShowHomeAgain() {
 }
 // The module that owns a window is made anew with the connection, so the window is attached each time.
 void TelvanoProgram::ShowCommandWindow() {
-  if (!m_cmd || m_views.cmdWindow == nullptr) return;
+  if (!m_cmd || m_views.cmdWindow == nullptr || !OperatorReachesDatabase()) return;
   m_cmd->AttachView(*m_views.cmdWindow, m_yellowMsg);
   m_cmd->ShowModal();
 }
 
 void TelvanoProgram::ShowInvoiceWindow() {
-  if (!m_invoice || m_views.invoiceWindow == nullptr) return;
+  if (!m_invoice || m_views.invoiceWindow == nullptr || !OperatorReachesDatabase()) return;
   m_invoice->AttachView(*m_views.invoiceWindow, m_yellowMsg, m_main.WorkingState());
   m_invoice->ShowModal();
 }
@@ -241,16 +258,23 @@ void TelvanoProgram::ShowJsonInvoiceWindow() {
   m_invoiceJson.AttachView(*m_views.jsonInvoiceWindow, m_yellowMsg);
   m_invoiceJson.ShowModal();
 }
-void TelvanoProgram::ShowChangePassword() { m_changePassword.ShowModal(); }
-void TelvanoProgram::ShowExecScript() { m_execScript.ShowModal(); }
+void TelvanoProgram::ShowChangePassword() {
+  if (OperatorReachesDatabase()) m_changePassword.ShowModal();
+}
+
+void TelvanoProgram::ShowExecScript() {
+  if (OperatorReachesDatabase()) m_execScript.ShowModal();
+}
+
 void TelvanoProgram::BackupDatabase() { m_execScript.BackupDatabase("", true); }
 
 void TelvanoProgram::SaveProcessorInfo(int kind) {
   try {
     m_common.SaveProcessorInfo(kind, true);
   } catch (const std::exception& error) {
-    // The check has shown its own message; the menu stays.
-    AppendLog(error.what());
+    // The request's or the file's failure, as it is: the menu stays for another try.
+    AppendLog(core::OneLine(error.what()));
+    m_yellowMsg.ShowInfo(error.what());
   }
 }
 
@@ -275,6 +299,12 @@ std::string TelvanoProgram::CertificateEndText() {
   } catch (const std::exception&) {
     return state.WorkNotAfter;  // a stored text in another layout is shown as it is
   }
+}
+
+std::string TelvanoProgram::CertificateEndWarning() {
+  const auto end = sdc::CertificateEndOf(m_main.WorkingState().WorkNotAfter, sdc::TodayOf(m_clock.Now()),
+                                         m_main.Configuration());
+  return end && end->announce ? sdc::CertificateEndWarningText(end->daysLeft) : std::string();
 }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {

@@ -6,6 +6,7 @@
 
 #include "app/main_view.h"
 #include "app/menu_actions.h"
+#include "app/operator_request_wait.h"
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "app/tform_main_telvano.h"
@@ -34,6 +35,10 @@ namespace telvano::app {
 // the views the Qt side (or a test) provides. The modules that work on the one database connection
 // (invoice, tax groups, commands) come to life right after the start-up sequence has opened it, because
 // the connection object exists only from then on; they never exist before the first show either way.
+// What an operator's action that needs the database shows when it cannot be reached, before the reason.
+inline constexpr const char* kDatabaseUnreachableText =
+    "Baza podataka nije dostupna / The database is not available\n\n";
+
 class TelvanoProgram final : public StartupServices, public MenuActions {
  public:
   struct Views {
@@ -43,6 +48,8 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
     core::FileWindowView* invoiceWindow = nullptr;
     core::FileWindowView* cmdWindow = nullptr;
     core::FileWindowView* jsonInvoiceWindow = nullptr;
+    // Shows that the operator's window waits for the processor (none without a screen).
+    sdc::RequestWait* requestWait = nullptr;
   };
 
   TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views, bool headless,
@@ -86,6 +93,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   void BackupDatabase() override;
   void StartProgramUpdate() override;
   std::string CertificateEndText() override;
+  std::string CertificateEndWarning() override;
 
  private:
   db::Database& Database();
@@ -94,6 +102,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   void AppendLog(const std::string& text);
   bool PrepareTick();
   bool ReachDatabase();
+  bool OperatorReachesDatabase();
   void ShowHomeAgain();
   void RejectOddInput(const std::string& bareName);
 
@@ -112,6 +121,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   invoice::TFormInvoiceJSON m_invoiceJson;
   cert::TFormCertificate m_certificate;
   Views m_views;
+  std::unique_ptr<OperatorRequestWait> m_operatorWait;
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;
   std::unique_ptr<cmd::TFormCmd> m_cmd;

@@ -283,6 +283,7 @@ void TFormMainTELVANO::ShowMenu(int level) {
   screen.certSerial = m_workingState.WorkSerial;
   screen.certNotAfter =
       m_modules.menuActions != nullptr ? m_modules.menuActions->CertificateEndText() : m_workingState.WorkNotAfter;
+  if (m_modules.menuActions != nullptr) screen.certEndWarning = m_modules.menuActions->CertificateEndWarning();
   m_menuLevel = level;
   m_view.ShowMenu(screen);
 }

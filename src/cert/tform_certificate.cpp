@@ -305,6 +305,10 @@ bool TFormCertificate::RegisterLocalProcessor() {
     m_messages.ShowInfo(kNoDeveloperTinText);
     return false;
   }
+  // A failed try leaves the working state as it was, the PIN included, so the operator can correct the
+  // address or the PIN and try again.
+  const core::WorkingState before = m_workingState;
+  std::string insertedSerial;
   try {
     const std::string url = NormalizeProcessorUrl(typedUrl);
     m_workingState.WorkUrl = url;
@@ -341,6 +345,7 @@ bool TFormCertificate::RegisterLocalProcessor() {
     } catch (const db::DbError& error) {
       throw StepFailure(kInsertFailedText + std::string(error.what()));
     }
+    insertedSerial = serial;
     db::WriteSetting(Connection(), "DEVELOPER_TIN", developerTin);
     m_workingCertificate.LoadWorkingCertificate(serial);
     Refresh();
@@ -348,16 +353,18 @@ bool TFormCertificate::RegisterLocalProcessor() {
     m_messages.ShowInfo(kCertificateDoneText + OpenInvoicesNote());
     return true;
   } catch (const std::exception& error) {
-    if (!m_workingState.WorkSerial.empty()) {
+    if (!insertedSerial.empty()) {
       try {
-        Connection().Execute("delete from cert_se where serial=?", {m_workingState.WorkSerial});
+        Connection().Execute("delete from cert_se where serial=?", {insertedSerial});
       } catch (const db::DbError&) {
         // the failure shown below is the one that matters
       }
     }
-    m_messages.ShowInfo(kCertificateFailedText + std::string(error.what()) + kCheckPinOrAddressText);
-    m_workingCertificate.LoadWorkingCertificate("CLEAR");
+    m_workingState = before;
     Refresh();
+    SetText(Component::LEOID3587, typedUrl);  // corrected, not typed again
+    SetText(Component::LEDeveloperTin, developerTin);
+    m_messages.ShowInfo(kCertificateFailedText + std::string(error.what()) + kCheckPinOrAddressText);
     return false;
   }
 }

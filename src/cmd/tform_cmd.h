@@ -36,7 +36,8 @@ inline constexpr const char* kUnknownFailureText = "Unknown error / Nepoznata gr
 
 // The command window: the file waiting in InputDir and the button that runs it.
 inline constexpr core::FileWindowForm kCmdWindowForm{"FormCmd", "FormCmd", "Izvrši CMD"};
-inline constexpr const char* kCmdDoneText = "CMD je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out";
+// The done text ends with this installation's output folder.
+inline constexpr const char* kCmdDoneText = "CMD je obrađen!\n\nOdgovor je u ";
 
 // The command files of the POS: CMD_*.csv in InputDir, one command per line, answered by one response file
 // OutputDir/<name without ".csv">_resp.txt (UTF-8 without byte-order mark, CR LF).

@@ -101,7 +101,8 @@ void FileWindowLogic::Panel1Click() {
     failure = kUnknownFailureText;
   }
   SetPanelFile(std::string());
-  if (m_messages != nullptr) m_messages->ShowInfo(failure.empty() ? m_doneText : failure);
+  // The done text names this installation's output folder, where the answer is.
+  if (m_messages != nullptr) m_messages->ShowInfo(failure.empty() ? m_doneText + m_configuration.OutputDir : failure);
 }
 
 void FileWindowLogic::FormDestroy() { m_view = nullptr; }

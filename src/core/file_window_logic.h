@@ -20,7 +20,7 @@ class FileWindowLogic final : public FileWindowEvents {
   using PathTest = std::function<bool(const std::string& path)>;
 
   // `pattern` names the files of InputDir the window offers ("INV_*.csv"); `process` handles one (a failure
-  // it raises is shown instead of `doneText`).
+  // it raises is shown instead of `doneText`, which is shown followed by OutputDir).
   FileWindowLogic(const Configuration& configuration, std::string pattern, std::string doneText,
                   FileHandler process);
   ~FileWindowLogic() override;

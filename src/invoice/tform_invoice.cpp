@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 
 #include "core/message_table.h"
@@ -53,7 +54,12 @@ TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Databas
       m_completion(configuration, database, m_flight, m_responses, m_resultFiles, m_storage),
       m_recovery(m_flight, m_completion, http, clock),
       m_window(configuration, "INV_*.csv", kInvoiceDoneText,
-               [this](const std::string& name) { ProcessCsvInvoice(name); }) {
+               [this](const std::string& name) {
+                 if (const auto unreachable = ProcessCsvInvoice(name)) {
+                   throw std::runtime_error(kInvoiceWaitsForDatabaseText + *unreachable +
+                                            "\n\nFajl čeka u / The file waits in: " + m_configuration.InputDir);
+                 }
+               }) {
   for (const core::ProcessorErrorText& entry : core::ProcessorErrorTexts()) {
     m_processorErrorTexts.Add(std::string(entry.code), std::string(entry.text));
   }
@@ -86,24 +92,26 @@ void TFormInvoice::AttachView(core::FileWindowView& view, core::MessageService& 
 
 void TFormInvoice::SetLog(InvoiceLog log) { m_completion.SetLog(std::move(log)); }
 
-void TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
+std::optional<std::string> TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
   Attempt attempt;
   try {
     Fiscalise(fileName, attempt);
   } catch (const db::DbError& error) {
     if (!error.ConnectionLost()) {
       Fail(fileName, attempt, error.what());
-      return;
+      return std::nullopt;
     }
     // Nothing was sent: the input waits for the database instead of being answered with its failure. Rows
     // that were committed are undone by the recovery once the database is back.
     m_completion.Log("Baza podataka nije dostupna; račun " + fileName + " čeka / The database is not available; "
                      "the invoice waits: " + core::OneLine(error.what()));
+    return std::string(error.what());
   } catch (const std::exception& error) {
     Fail(fileName, attempt, error.what());
   } catch (...) {
     Fail(fileName, attempt, "Nepoznata greška / Unknown error");
   }
+  return std::nullopt;
 }
 
 void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "core/configuration.h"
@@ -41,7 +42,12 @@ inline constexpr const char* kMessageOutcomeUnknown =
 
 // The invoice window: the file waiting in InputDir and the button that fiscalises it.
 inline constexpr core::FileWindowForm kInvoiceWindowForm{"FormInvoice", "FormInvoice", "Fiskalizuj račun"};
-inline constexpr const char* kInvoiceDoneText = "Invoice je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out";
+// The done text ends with this installation's output folder.
+inline constexpr const char* kInvoiceDoneText = "Invoice je obrađen!\n\nOdgovor je u ";
+// Shown instead when the database could not be reached: nothing was done and the file waits.
+inline constexpr const char* kInvoiceWaitsForDatabaseText =
+    "Račun nije obrađen: baza podataka nije dostupna / The invoice was not handled: the database is not "
+    "available\n\n";
 
 // The invoice module: takes one CSV invoice file of the POS from InputDir to a fiscal receipt in OutputDir,
 // or to an error file, leaving no half-stored invoice behind and never losing or repeating a signed one.
@@ -54,8 +60,9 @@ class TFormInvoice {
   // files are in OutputDir and the handler has paused. When the processor certainly did not sign, the
   // invoice's rows are gone, the input file lies in ArchiveDir and OutputDir/<base>_err.txt says why. When
   // it may have signed and cannot say so now, the invoice stays open (see ResolveOpenInvoices), its input
-  // waits and <base>_err.txt says that the outcome is being resolved.
-  void ProcessCsvInvoice(const std::string& fileName);
+  // waits and <base>_err.txt says that the outcome is being resolved. When the database cannot be reached,
+  // nothing is done, the input waits and the reason is returned; otherwise nothing is returned.
+  std::optional<std::string> ProcessCsvInvoice(const std::string& fileName);
 
   // Finishes the invoices that an earlier tick or run left open; raises db::DbError when they cannot be read.
   void ResolveOpenInvoices() { m_recovery.ResolveOpenInvoices(); }
@@ -75,7 +82,8 @@ class TFormInvoice {
 
   // The invoice window. FormShow sets the caption of the working state, finishes the invoices still open (as
   // a poll tick does) and shows the first waiting INV_*.csv whose invoice is not open; Panel1Click runs
-  // ProcessCsvInvoice on it and shows kInvoiceDoneText, whatever the outcome (it is in the result files).
+  // ProcessCsvInvoice on it and shows kInvoiceDoneText, whatever the outcome (it is in the result files), or
+  // kInvoiceWaitsForDatabaseText when the database could not be reached.
   // Attach before ShowModal; attaching again is allowed at any time.
   void AttachView(core::FileWindowView& view, core::MessageService& messages,
                   const core::WorkingState& workingState);

@@ -17,8 +17,8 @@ namespace telvano::invoice {
 // The JSON invoice window: the file waiting in InputDir and the button that fiscalises it.
 inline constexpr core::FileWindowForm kInvoiceJsonWindowForm{"FormInvoiceJSON", "FormInvoiceJSON",
                                                              "Fiskalizuj JSON invoice"};
-inline constexpr const char* kInvoiceJsonDoneText =
-    "Invoice JSON je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out";
+// The done text ends with this installation's output folder.
+inline constexpr const char* kInvoiceJsonDoneText = "Invoice JSON je obrađen!\n\nOdgovor je u ";
 
 // The response text while the processor has not told whether it signed a JSON invoice; the request id and
 // what went wrong follow on the next lines.

@@ -20,6 +20,10 @@ struct CertificateEnd {
 std::optional<CertificateEnd> CertificateEndOf(const std::string& notAfter, std::chrono::sys_days today,
                                                const core::Configuration& configuration);
 
+// "Sertifikat ističe za N dana / The certificate ends in N days", "… danas / … today" or "… je istekao / …
+// has ended", for the operator's home screen and the log.
+std::string CertificateEndWarningText(int daysLeft);
+
 // Today's date in UTC from a clock's time point.
 std::chrono::sys_days TodayOf(std::chrono::system_clock::time_point now);
 

@@ -13,6 +13,9 @@ namespace {
 
 using C = cert::CertificateComponent;
 
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 600;
+
 std::size_t Index(C component) { return static_cast<std::size_t>(component); }
 
 // The caption beside each edit: the system's own for the labelled edits, short names of ours for the others.
@@ -64,6 +67,7 @@ CertificateWindow::CertificateWindow(cert::TFormCertificate& form, QWidget* pare
   cursorPlace->setObjectName("EditCursorPlace");
   cursorPlace->setFixedWidth(0);
   cursorPlace->setFrame(false);
+  cursorPlace->setFocusPolicy(Qt::NoFocus);  // given the focus by the form only, never a Tab stop
   m_edits[Index(C::EditCursorPlace)] = cursorPlace;
   layout->addWidget(cursorPlace);
 
@@ -72,7 +76,10 @@ CertificateWindow::CertificateWindow(cert::TFormCertificate& form, QWidget* pare
   m_panelImportCertificate->setMinimumHeight(48);
   m_panelImportCertificate->setAutoDefault(false);
   layout->addWidget(m_panelImportCertificate);
-  setMinimumWidth(620);
+  layout->addStretch();
+  // One size for every mode: the window neither grows past the main window when a certificate's details
+  // appear nor moves away from the centre.
+  setFixedSize(kWindowWidth, kWindowHeight);
 
   QLineEdit* developerTin = m_edits[Index(C::LEDeveloperTin)];
   developerTin->setMaxLength(9);
@@ -115,14 +122,21 @@ void CertificateWindow::SetVisible(C component, bool visible) {
 }
 
 void CertificateWindow::SetReadOnly(C component, bool readOnly) {
-  if (QLineEdit* edit = m_edits[Index(component)]) edit->setReadOnly(readOnly);
+  QLineEdit* edit = m_edits[Index(component)];
+  if (edit == nullptr || component == C::EditCursorPlace) return;
+  edit->setReadOnly(readOnly);
+  // Tab goes from one field that takes input to the next and on to "Sačuvaj"; a shown value can still be
+  // clicked and copied.
+  edit->setFocusPolicy(readOnly ? Qt::ClickFocus : Qt::StrongFocus);
 }
 
 void CertificateWindow::SetFocus(C component) { Widget(component)->setFocus(); }
 
 void CertificateWindow::ExecModal() {
-  adjustSize();
-  if (const QScreen* screen = QApplication::primaryScreen()) {
+  const QWidget* over = parentWidget() != nullptr ? parentWidget() : QApplication::activeWindow();
+  if (over != nullptr && over->isVisible()) {
+    move(over->frameGeometry().center() - rect().center());
+  } else if (const QScreen* screen = QApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
   exec();
@@ -133,6 +147,12 @@ void CertificateWindow::CloseForm() { reject(); }
 void CertificateWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     m_form.FormKeyPress(cert::kEscapeKey);
+    return;
+  }
+  // "Sačuvaj" reached with Tab is pressed with Enter as with Space (a keyboard-only till has no mouse).
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && focusWidget() == m_panelImportCertificate) {
+    m_panelImportCertificate->click();
     return;
   }
   QDialog::keyPressEvent(event);

@@ -1,5 +1,7 @@
 #include "ui/login_window.h"
 
+#include <algorithm>
+
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QRegularExpressionValidator>
@@ -10,6 +12,9 @@
 namespace telvano::ui {
 
 namespace {
+
+constexpr int kLoginWidth = 560;
+constexpr int kLoginHeight = 280;
 
 // Converts the text of an edit field as it is typed, keeping the cursor where it was.
 void ConvertAsTyped(QLineEdit* edit, bool upper) {
@@ -74,7 +79,7 @@ LoginWindow::LoginWindow(app::TFormLogin& login, QWidget* parent) : QDialog(pare
   layout->setSpacing(20);
   layout->addWidget(m_image1);
   layout->addLayout(fields, 1);
-  setFixedSize(560, 280);
+  setFixedSize(kLoginWidth, kLoginHeight);
 
   QObject::connect(m_editPassword, &QLineEdit::returnPressed, this,
                    [this] { m_login.PasswordEnter(m_editPassword->text().toStdString()); });
@@ -95,6 +100,19 @@ void LoginWindow::SetCertificateEntries(const std::vector<std::string>& entries,
   for (const std::string& entry : entries) m_cbCertificates->addItem(QString::fromStdString(entry));
   m_cbCertificates->setCurrentIndex(selected);
   m_filling = false;
+  // The closed list shows its whole entry (serial, TIN, unit, environment, LPFR or VPFR): the window grows
+  // as wide as the longest needs.
+  int longest = 0;
+  for (int i = 0; i < m_cbCertificates->count(); ++i) {
+    longest = std::max(longest, static_cast<int>(m_cbCertificates->itemText(i).size()));
+  }
+  m_cbCertificates->setMinimumContentsLength(longest);
+  m_cbCertificates->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  // The list is hidden until the secret is proven, and a hidden widget does not count in the layout's size.
+  const QMargins margins = layout()->contentsMargins();
+  const int needed = m_image1->sizeHint().width() + layout()->spacing() + m_cbCertificates->sizeHint().width() +
+                     margins.left() + margins.right();
+  setFixedSize(std::max(kLoginWidth, needed), kLoginHeight);
 }
 
 void LoginWindow::SetChoiceVisible(bool visible) {

@@ -139,6 +139,12 @@ void MainWindow::BuildMenu() {
   values->addRow("", m_panelCertNotAfter);
   values->addRow("", m_panelOu);
   home->addLayout(values);
+  m_panelCertEnd = new QLabel(m_panelText);
+  m_panelCertEnd->setObjectName("PanelCertEnd");
+  m_panelCertEnd->setWordWrap(true);
+  m_panelCertEnd->setStyleSheet("QLabel { color: #C00000; font-weight: bold; }");
+  m_panelCertEnd->hide();
+  home->addWidget(m_panelCertEnd);
   home->addStretch();
   right->addWidget(m_panelText);
 
@@ -180,6 +186,8 @@ void MainWindow::ShowMenu(const app::MenuScreen& screen) {
   m_panelCertSerNum->setText(QString::fromStdString(screen.certSerial));
   m_panelCertNotAfter->setText(QString::fromStdString(screen.certNotAfter));
   m_panelOu->setText(QString::fromStdString(screen.unit));
+  m_panelCertEnd->setText(QString::fromStdString(screen.certEndWarning));
+  m_panelCertEnd->setVisible(!screen.certEndWarning.empty());
   // The sub-menu on screen is sky blue in the left column; the exit keeps the button colour.
   for (int level = 1; level <= 4; ++level) {
     QPushButton* panel = m_levelPanels[level];

@@ -66,6 +66,7 @@ class MainWindow final : public QMainWindow, public app::MainView {
   QLabel* m_panelTin = nullptr;
   QLabel* m_panelCertSerNum = nullptr;
   QLabel* m_panelCertNotAfter = nullptr;
+  QLabel* m_panelCertEnd = nullptr;  // the working certificate's end, in red, when it is near
   QLabel* m_panelOu = nullptr;
   bool m_terminating = false;
 };

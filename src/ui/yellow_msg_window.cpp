@@ -1,12 +1,14 @@
 #include "ui/yellow_msg_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace telvano::ui {
@@ -111,6 +113,9 @@ void YellowMsgWindow::ShowInfo(const std::string& text) {
   QMessageBox box(QMessageBox::Information, "TELVANO", QString::fromStdString(text), QMessageBox::Ok,
                   parentWidget());
   box.setObjectName("InfoBox");
+  // Ctrl+C copies the text, as a message box does on Windows: the operator can hand a failure on whole.
+  QShortcut copy(QKeySequence::Copy, &box);
+  QObject::connect(&copy, &QShortcut::activated, &box, [&box] { QApplication::clipboard()->setText(box.text()); });
   box.exec();
 }
 
@@ -124,7 +129,19 @@ void YellowMsgWindow::showEvent(QShowEvent* event) {
   if (m_timerReady.property("armed").toBool()) m_timerReady.start();
 }
 
-void YellowMsgWindow::keyPressEvent(QKeyEvent* /*event*/) { close(); }
+void YellowMsgWindow::keyPressEvent(QKeyEvent* event) {
+  // A key that types something closes the message; Shift, Ctrl or Alt pressed alone types nothing.
+  switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+      return;
+    default:
+      close();
+  }
+}
 
 bool YellowMsgWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_panelOk && event->type() == QEvent::MouseButtonRelease) {

@@ -98,6 +98,17 @@ XvfbDisplay::~XvfbDisplay() {
   }
 }
 
+std::string XvfbDisplay::CopiedText(const std::string& window) const {
+  if (!Executable("/usr/bin/xclip")) return {};
+  // A window that copies nothing must not read as the text of the one before. (Emptying the clipboard with
+  // xclip -i would leave an xclip behind that holds the pipe.)
+  const std::vector<std::string> read = {"/usr/bin/xclip", "-selection", "clipboard", "-o"};
+  const std::string before = Capture(read, Name(), nullptr);
+  Keys(window, {"ctrl+c"});
+  const std::string after = Capture(read, Name(), nullptr);
+  return after != before ? after : std::string();
+}
+
 std::string XvfbDisplay::Xdotool(std::vector<std::string> arguments, int* exitCode) const {
   arguments.insert(arguments.begin(), "/usr/bin/xdotool");
   return Capture(arguments, Name(), exitCode);

@@ -42,6 +42,9 @@ class XvfbDisplay {
   // Gives `window` the keyboard, then types the text / presses the keys (xdotool key names: Return, Escape).
   void Type(const std::string& window, const std::string& text) const;
   void Keys(const std::string& window, const std::vector<std::string>& keys) const;
+  // The text of a message box, as Ctrl+C in it puts it on the clipboard (read back with xclip); "" without
+  // xclip, or when the clipboard did not change.
+  std::string CopiedText(const std::string& window) const;
   // The names of all visible windows (for failure messages).
   std::string WindowNames() const;
 

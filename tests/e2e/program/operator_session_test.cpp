@@ -1,6 +1,9 @@
 // An operator's session with the real program on a real X display: start without parameters, log in, give
 // the PIN, work through the menu with the keyboard, end with "0".
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -10,6 +13,7 @@
 #include "db/settings.h"
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
+#include "support/temp_dir.h"
 #include "support/xvfb_display.h"
 
 namespace telvano::testing {
@@ -59,6 +63,34 @@ class OperatorSession : public ::testing::Test {
     ASSERT_FALSE(box.empty()) << "no information box; windows:" << display->WindowNames();
     display->Keys(box, {"Return"});
     ASSERT_TRUE(display->WaitForWindowGone(kInfoBox));
+  }
+
+  // Logs in with the PIN and waits for the main window.
+  void LogIn() {
+    installation.Start({}, display->Name());
+    const std::string login = display->WaitForWindow("^Login$", 45s, [this] { return installation.Running(); });
+    ASSERT_FALSE(login.empty()) << installation.StderrText();
+    display->Type(login, E2eInstallation::kLoginSecret);
+    display->Keys(login, {"Return"});
+    display->Type(login, "1234");
+    display->Keys(login, {"Return"});
+    ASSERT_FALSE(display->WaitForWindow(kMainWindow).empty()) << display->WindowNames() << installation.StderrText();
+  }
+
+  // Confirms the boxes that come one after the other (a message of the processor's check, then the box of
+  // the action) and returns the text of the last information box.
+  std::string ConfirmBoxes() {
+    std::string text;
+    for (std::string box = display->WaitForWindow(kInfoBox); !box.empty();
+         box = display->WaitForWindow(kInfoBox, 3s)) {
+      const std::string copied = display->CopiedText(box);
+      if (!copied.empty()) text = copied;
+      // A processor's message closes on the key that copied; an information box waits for Enter.
+      if (display->WaitForWindowClosed(box, 1s)) continue;
+      display->Keys(box, {"Return"});
+      EXPECT_TRUE(display->WaitForWindowClosed(box));
+    }
+    return text;
   }
 
   std::unique_ptr<XvfbDisplay> display;
@@ -147,6 +179,111 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
   EXPECT_EQ(db::ReadSetting(*database, "SCRIPT_RAN"), "da");
   EXPECT_EQ(db::ReadSetting(*database, "LOGIN_SECRET"), core::StoredSecretForm("novilogin"));
   EXPECT_EQ(db::ReadSetting(*database, "SOFT_SECRET"), core::StoredSecretForm("novikey"));
+  database->Close();
+}
+
+// A processor that takes the connection and never answers: the kernel accepts on the listening socket.
+class SilentProcessor {
+ public:
+  explicit SilentProcessor(int port) : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+    const int yes = 1;
+    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    EXPECT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(m_socket, 8), 0);
+  }
+  ~SilentProcessor() { ::close(m_socket); }
+  SilentProcessor(const SilentProcessor&) = delete;
+  SilentProcessor& operator=(const SilentProcessor&) = delete;
+
+ private:
+  int m_socket;
+};
+
+// A port of 127.0.0.1 where nothing listens (taken and given back at once).
+int ClosedPort() {
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(probe);
+  return ntohs(address.sin_port);
+}
+
+TEST_F(OperatorSession, AFailingStatusIsShownAndAHangingOneIsGivenUpWithEsc) {
+  LogIn();
+  Menu({"3", "8"});
+  ConfirmInfo();
+  const fs::path status = installation.Output() / (std::string(kUid) + "_Status.json");
+  const std::string earlier = ReadFileBytes(status);
+
+  // The processor is gone: the box says so, and the file of the earlier success stays.
+  sim->Stop();
+  Menu({"8"});
+  EXPECT_NE(ConfirmBoxes().find("Connection error / Greška pri povezivanju"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(status), earlier);
+
+  // A processor that never answers: the waiting line shows, a "5" typed meanwhile is dropped (it would open
+  // the command window), and Esc gives the status request up.
+  SilentProcessor silent(sim->Port());
+  Menu({"8"});
+  const std::string waiting = display->WaitForWindow("čeka se PFR");
+  ASSERT_FALSE(waiting.empty()) << display->WindowNames();
+  const std::string main = display->WaitForWindow(kMainWindow);
+  display->Keys(main, {"5", "Escape"});
+  EXPECT_NE(ConfirmBoxes().find("The request was given up (Esc)"), std::string::npos);
+  EXPECT_TRUE(display->WaitForWindowGone("čeka se PFR"));
+  EXPECT_TRUE(display->WaitForOtherWindow(".", main, 2s).empty()) << "the dropped key acted: " << display->WindowNames();
+
+  Menu({"0"});
+  EXPECT_EQ(installation.WaitForExit(20s), 0);
+}
+
+TEST_F(OperatorSession, RegistersALocalProcessorByKeyboardAloneAfterAFailedTry) {
+  // No certificate yet: the login offers "Novi LPFR" first, and the PIN is kept for the registration.
+  E2eInstallation fresh;
+  fs::create_directories(fresh.DatabasePath().parent_path() / "BackupDB");
+  fresh.Start({}, display->Name());
+  const std::string login = display->WaitForWindow("^Login$", 45s, [&fresh] { return fresh.Running(); });
+  ASSERT_FALSE(login.empty()) << fresh.StderrText();
+  display->Type(login, E2eInstallation::kLoginSecret);
+  display->Keys(login, {"Return"});
+  display->Type(login, "1234");
+  display->Keys(login, {"Return"});
+  const std::string main = display->WaitForWindow(kMainWindow);
+  ASSERT_FALSE(main.empty()) << display->WindowNames() << fresh.StderrText();
+  display->Keys(main, {"1", "5"});
+  const std::string window = display->WaitForOtherWindow(".", main);
+  ASSERT_FALSE(window.empty()) << display->WindowNames();
+
+  // First try at an address where nothing listens; Tab leads from the address to the developer's TIN and on
+  // to "Sačuvaj", which Enter presses.
+  const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  display->Keys(window, {"ctrl+a"});
+  display->Type(window, closed);
+  display->Keys(window, {"Tab", "ctrl+a"});
+  display->Type(window, "123456789");
+  display->Keys(window, {"Tab", "Return"});
+  EXPECT_NE(ConfirmBoxes().find("Obrada sertifikata NIJE uspela!"), std::string::npos);
+
+  // The address is corrected in place; the PIN of the login still holds, so the second try registers.
+  display->Keys(window, {"shift+Tab", "shift+Tab", "ctrl+a"});
+  display->Type(window, sim->BaseUrl());
+  display->Keys(window, {"Tab", "Tab", "space"});
+  EXPECT_NE(ConfirmBoxes().find("Sertifikat obrađen!"), std::string::npos);
+  display->Keys(window, {"Escape"});
+  ASSERT_TRUE(display->WaitForWindowClosed(window));
+  display->Keys(main, {"0"});
+  EXPECT_EQ(fresh.WaitForExit(20s), 0);
+
+  auto database = db::Database::Attach({fresh.DatabasePath().string(), "SYSDBA", ""});
+  EXPECT_EQ(database->Query("select serial from cert_se where serial=?", {std::string(kUid)}).size(), 1u);
   database->Close();
 }
 

@@ -35,7 +35,7 @@ TEST_F(CmdWindowTest, RunsTheFirstCommandFileAndSaysSoOnlyWhenTheResponseIsWritt
   EXPECT_EQ(telvano::testing::ReadFileBytes(Out("cmd_1_resp.txt")),
             std::string("ACTIVE/AKTIVAN,") + kNow + "\r\n");
   EXPECT_EQ(info.shown,
-            std::vector<std::string>{"info:CMD je obrađen!\n\nOdgovor je u \\TELVANO\\ExchData\\SDC_Out"});
+            std::vector<std::string>{"info:CMD je obrađen!\n\nOdgovor je u " + m_configuration.OutputDir});
 
   fs::remove_all(m_root.Path() / "SDC_Out");
   m_cmd.ShowModal();

@@ -158,8 +158,8 @@ TEST_F(JsonInvoiceTest, WhenTheProcessorFindsNothingTheWaitingInputGoesOutAsANew
   EXPECT_TRUE(NothingLeft());
   for (const std::string& event : m_view.events)
     EXPECT_NE(event.rfind("caption:", 0), 0u);  // "FormInvoiceJSON"
-  EXPECT_EQ(m_info.shown, std::vector<std::string>{"info:Invoice JSON je obrađen!\n\nOdgovor je u "
-                                                   "\\TELVANO\\ExchData\\SDC_Out"});
+  EXPECT_EQ(m_info.shown, std::vector<std::string>{"info:Invoice JSON je obrađen!\n\nOdgovor je u " +
+                                                   m_configuration.OutputDir});
 }
 
 TEST_F(JsonInvoiceTest, WhatARunLeftOpenOrCouldNotWriteIsFinishedWhenTheWindowOpens) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -44,6 +45,33 @@ class InteractiveStart : public WithQtApp, public ::testing::Test {
         modal->close();
       }
     });
+  }
+
+  // Logs in with the PIN, as the operator would.
+  void LogIn() {
+    QTimer::singleShot(100, loginWindow.get(), [this] {
+      auto* password = loginWindow->findChild<QLineEdit*>("EditPassword");
+      QTest::keyClicks(password, E2eInstallation::kLoginSecret);
+      QTest::keyClick(password, Qt::Key_Return);
+      auto* pinPac = loginWindow->findChild<QLineEdit*>("EditPinPac");
+      QTest::keyClicks(pinPac, "1234");
+      QTest::keyClick(pinPac, Qt::Key_Return);
+    });
+    program->Main().FormShow({});
+  }
+
+  // Runs `action` and returns the text of the information box it shows (closed at once).
+  template <typename Action>
+  std::string BoxOf(Action action) {
+    std::string text;
+    QTimer::singleShot(100, &mainWindow, [&text] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text().toStdString();
+        box->accept();
+      }
+    });
+    action();
+    return text;
   }
 
   std::unique_ptr<pfrsim::PfrSimulator> sim;
@@ -88,6 +116,23 @@ TEST_F(InteractiveStart, ClosingTheLoginWindowAbandonsTheStart) {
   EXPECT_EQ(ReadFileBytes(installation.Output() / "start_info.txt").substr(0, 7),
             "\xEF\xBB\xBF"
             "ERR,");
+}
+
+TEST_F(InteractiveStart, AMenuActionReattachesALostDatabaseOrSaysThatItCannot) {
+  LogIn();
+  ASSERT_FALSE(program->Main().Terminated());
+  program->Connection()->Close();  // the connection is gone, as after a restart of the database server
+  const std::string listed = BoxOf([this] { program->ExportCertificateList(); });
+  EXPECT_EQ(listed.rfind(cert::kListSavedText, 0), 0u) << listed;
+  EXPECT_TRUE(std::filesystem::exists(installation.CertificateDir() / "Lista_CERT.csv"));
+  EXPECT_NE(installation.Log().find("The database connection is back"), std::string::npos);
+
+  program->Connection()->Close();
+  std::filesystem::rename(installation.DatabasePath(), installation.DatabasePath().string() + ".away");
+  std::filesystem::remove(installation.CertificateDir() / "Lista_CERT.csv");
+  const std::string refused = BoxOf([this] { program->ExportCertificateList(); });
+  EXPECT_EQ(refused.rfind(app::kDatabaseUnreachableText, 0), 0u) << refused;
+  EXPECT_FALSE(std::filesystem::exists(installation.CertificateDir() / "Lista_CERT.csv"));
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ class RecordingActions final : public app::MenuActions {
   void BackupDatabase() override { started.push_back("backup"); }
   void StartProgramUpdate() override { started.push_back("update"); }
   std::string CertificateEndText() override { return "2030-01-01"; }
+  std::string CertificateEndWarning() override { return {}; }
 };
 
 class MenuTest : public ::testing::Test {

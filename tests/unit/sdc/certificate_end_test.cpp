@@ -47,5 +47,19 @@ TEST(CertificateEnd, NothingForATextThatIsNoDate) {
     EXPECT_FALSE(CertificateEndOf(text, today, configuration).has_value()) << text;
 }
 
+TEST(CertificateEnd, WarningTextsCountTheDaysInBothLanguages) {
+  const struct {
+    int days;
+    const char* text;
+  } cases[] = {
+      {-3, "Radni sertifikat je istekao! / The working certificate has ended!"},
+      {0, "Radni sertifikat ističe danas! / The working certificate ends today!"},
+      {1, "Radni sertifikat ističe za 1 dan / The working certificate ends in 1 day"},
+      {11, "Radni sertifikat ističe za 11 dana / The working certificate ends in 11 days"},
+      {21, "Radni sertifikat ističe za 21 dan / The working certificate ends in 21 days"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CertificateEndWarningText(c.days), c.text) << c.days;
+}
+
 }  // namespace
 }  // namespace telvano::sdc
