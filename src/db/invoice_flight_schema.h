@@ -15,7 +15,7 @@ namespace telvano::db {
 //             sdc_serial VARCHAR(64), sdc_kind VARCHAR(4) ("LPFR"/"VPFR"), sdc_url VARCHAR(500); input_hash
 //             VARCHAR(64) (SHA-256 of the input's bytes, hex: a held input is known by its content);
 //             closed_at_ms BIGINT (when the connection that carried the request ended, ms since 1970 UTC);
-//             index on ext_filename
+//             road VARCHAR(8) (null: the POS's exchange folder; 'API': the local HTTP API); index on ext_filename
 //
 // It stands beside the schema of the version marks: the marks are fixed texts, so the table is created
 // wherever it is missing rather than by an upgrade step.

@@ -28,6 +28,7 @@ FlightRecord RecordFrom(const db::Row& row) {
   record.processor.isLpfr = row["sdc_kind"].AsString() != "VPFR";
   record.processor.url = row["sdc_url"].AsString();
   record.inputHash = row["input_hash"].AsString();
+  record.road = row["road"].AsString();
   if (!row["closed_at_ms"].IsNull()) {
     record.closedAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(row["closed_at_ms"].AsInt64()));
   }
@@ -36,17 +37,19 @@ FlightRecord RecordFrom(const db::Row& row) {
 
 }  // namespace
 
-InvoiceFlight::InvoiceFlight(db::Database& database) : m_database(database) {}
+InvoiceFlight::InvoiceFlight(db::Database& database, std::string road)
+    : m_database(database), m_road(std::move(road)) {}
 
 void InvoiceFlight::Open(const FlightRecord& record) {
   m_database.Execute(
       "insert into inv_flight( inv_uuid, input_name, ext_filename, state, options, item_count, printed, "
-      "attempts, sdc_serial, sdc_kind, sdc_url, input_hash, created_at, updated_at ) "
-      "values( ?, ?, ?, ?, ?, ?, 0, 0, ?, ?, ?, ?, current_timestamp, current_timestamp )",
+      "attempts, sdc_serial, sdc_kind, sdc_url, input_hash, road, created_at, updated_at ) "
+      "values( ?, ?, ?, ?, ?, ?, 0, 0, ?, ?, ?, ?, ?, current_timestamp, current_timestamp )",
       {Param(record.uuid), Param(record.inputName), Param(record.extFilename),
        Param(static_cast<std::int64_t>(record.state)), Param(OptionsText(record.options)),
        Param(static_cast<std::int64_t>(record.itemCount)), Param(record.processor.serial),
-       Param(std::string(record.processor.Kind())), Param(record.processor.url), Param(record.inputHash)});
+       Param(std::string(record.processor.Kind())), Param(record.processor.url), Param(record.inputHash),
+       db::SqlValue(m_road)});
 }
 
 void InvoiceFlight::SetState(const std::string& uuid, FlightState state) {
@@ -75,7 +78,7 @@ void InvoiceFlight::Close(const std::string& uuid) {
   m_database.Execute("delete from inv_flight where inv_uuid=?", {Param(uuid)});
 }
 
-std::vector<FlightRecord> InvoiceFlight::OpenInvoices() {
+std::vector<FlightRecord> InvoiceFlight::AllOpenInvoices() {
   std::vector<FlightRecord> records;
   for (const db::Row& row : m_database.Query("select * from inv_flight order by created_at, inv_uuid")) {
     records.push_back(RecordFrom(row));

@@ -37,13 +37,19 @@ struct FlightRecord {
   std::string inputHash;           // of the input's bytes: a different file under the same name is not it
   // When the connection that carried the request ended; none after a crash (it ended with the program).
   std::optional<std::chrono::system_clock::time_point> closedAt;
+  std::string road;  // the road it came by: empty for the POS's exchange folder, kApiRoad for the local API
 };
 
+// The road of an invoice that came through the local HTTP API: its input, results and recovery stay in the
+// API's own folders, never in the POS's exchange folder.
+inline constexpr const char* kApiRoad = "API";
+
 // The durable state of the invoices in flight (table inv_flight). Statements join the caller's transaction
-// when it holds one, else each commits on its own.
+// when it holds one, else each commits on its own. An instance works for one road (Road()): it opens rows
+// of that road; the lists, the checks by name and the count see every road.
 class InvoiceFlight {
  public:
-  explicit InvoiceFlight(db::Database& database);
+  explicit InvoiceFlight(db::Database& database, std::string road = {});
 
   void Open(const FlightRecord& record);
   void SetState(const std::string& uuid, FlightState state);
@@ -55,8 +61,9 @@ class InvoiceFlight {
   // The invoice is done: its row goes.
   void Close(const std::string& uuid);
 
-  // Every open invoice, oldest first.
-  std::vector<FlightRecord> OpenInvoices();
+  // Every open invoice of every road, oldest first.
+  std::vector<FlightRecord> AllOpenInvoices();
+  const std::string& Road() const { return m_road; }
   // True when an open invoice came from a file of this (upper-cased) name.
   bool IsOpenFor(const std::string& extFilename);
   // The number of open invoices (the operator is told before the working certificate changes).
@@ -64,6 +71,7 @@ class InvoiceFlight {
 
  private:
   db::Database& m_database;
+  std::string m_road;
 };
 
 // The options as stored with an invoice in flight (a small JSON object) and back; unknown or unreadable

@@ -24,10 +24,15 @@ bool InvoiceRecovery::NotSignedIsFinal(const FlightRecord& record) const {
 }
 
 void InvoiceRecovery::ResolveOpenInvoices() {
-  std::vector<FlightRecord> records = m_flight.OpenInvoices();
+  std::vector<FlightRecord> records = m_flight.AllOpenInvoices();
   std::set<std::string> held;
   bool processorSilent = false;
   for (FlightRecord& record : records) {
+    // Another road's invoice is that road's to finish; an input of its name waits here all the same.
+    if (record.road != m_flight.Road()) {
+      held.insert(record.extFilename);
+      continue;
+    }
     Outcome outcome = Outcome::Waiting;
     if (!processorSilent && Due(record.uuid)) {
       outcome = Resolve(record);

@@ -16,7 +16,8 @@ namespace telvano::invoice {
 // (its input, still waiting, is fiscalised anew); one that may have been signed is completed from its saved
 // answer, or from the answer the processor gives for its request id; the processor's "not found" alone
 // undoes it. While the outcome of an invoice is unknown its input is held: it is neither answered nor sent
-// again.
+// again. It finishes the invoices of its own road only; an input named like another road's open invoice is
+// held as well.
 class InvoiceRecovery {
  public:
   InvoiceRecovery(InvoiceFlight& flight, InvoiceCompletion& completion, sdc::TFormHTTP& http, platform::Clock& clock);

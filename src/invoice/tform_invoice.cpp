@@ -42,7 +42,7 @@ void RemoveQuietly(const std::string& path) {
 }  // namespace
 
 TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Database& database, sdc::TFormHTTP& http,
-                           platform::Clock& clock, ReceiptPrinter& printer)
+                           platform::Clock& clock, ReceiptPrinter& printer, InvoiceRoad road)
     : m_configuration(configuration),
       m_database(database),
       m_http(http),
@@ -50,9 +50,10 @@ TFormInvoice::TFormInvoice(const core::Configuration& configuration, db::Databas
       m_storage(database),
       m_resultFiles(configuration, clock, printer),
       m_responses(configuration, database),
-      m_flight(database),
+      m_flight(database, road.name),
       m_completion(configuration, database, m_flight, m_responses, m_resultFiles, m_storage),
       m_recovery(m_flight, m_completion, http, clock),
+      m_paced(road.paced),
       m_window(configuration, "INV_*.csv", kInvoiceDoneText,
                [this](const std::string& name) {
                  if (const auto unreachable = ProcessCsvInvoice(name)) {
@@ -94,6 +95,7 @@ void TFormInvoice::SetLog(InvoiceLog log) { m_completion.SetLog(std::move(log));
 
 std::optional<std::string> TFormInvoice::ProcessCsvInvoice(const std::string& fileName) {
   Attempt attempt;
+  m_outcome = {};
   try {
     Fiscalise(fileName, attempt);
   } catch (const db::DbError& error) {
@@ -101,6 +103,7 @@ std::optional<std::string> TFormInvoice::ProcessCsvInvoice(const std::string& fi
       Fail(fileName, attempt, error.what());
       return std::nullopt;
     }
+    m_outcome.kind = OutcomeKind::NotSent;
     // Nothing was sent: the input waits for the database instead of being answered with its failure. Rows
     // that were committed are undone by the recovery once the database is back.
     m_completion.Log("Baza podataka nije dostupna; račun " + fileName + " čeka / The database is not available; "
@@ -119,6 +122,7 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
   // An input whose invoice is still open is neither answered nor sent again; it waits for its outcome.
   if (m_recovery.HoldsInput(fileName) || m_flight.IsOpenFor(name.extFilename)) {
     m_recovery.Hold(name.extFilename);
+    m_outcome.kind = OutcomeKind::Waiting;
     return;
   }
   CheckNamesFit(fileName);
@@ -187,8 +191,11 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
   // Marked before the request leaves: from here on only the processor can say whether it signed.
   m_flight.SetState(record.uuid, FlightState::Sent);
   record.state = FlightState::Sent;
-  m_http.CallTarget(record.processor, sdc::kOpInvoices, record.uuid + "_req.json", record.uuid);
+  const auto sentAt = m_clock.Now();
+  m_http.CallTarget(record.processor, sdc::kOpInvoices, ArchivePath(record.uuid + "_req.json"), record.uuid);
   record.closedAt = m_clock.Now();  // every request has a connection of its own, closed once it returns
+  m_outcome.processorTime = std::chrono::duration_cast<std::chrono::milliseconds>(*record.closedAt - sentAt);
+  m_outcome.processorAnswered = m_http.ResponseCode >= 1;
 
   InvoiceAnswer answer = ClassifyInvoiceAnswer(m_http, m_processorErrorTexts);
   bool answerSaved = false;
@@ -217,8 +224,10 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
       }
       const CompletionStep step = m_completion.Complete(record);
       if (step == CompletionStep::Done) {
-        SendPause(record.itemCount);
+        m_outcome.kind = OutcomeKind::Signed;
+        if (m_paced) SendPause(record.itemCount);
       } else {
+        m_outcome.kind = OutcomeKind::Pending;
         m_recovery.Hold(record.extFilename);
       }
       return;
@@ -226,8 +235,10 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
     case AnswerKind::Unknown:
       Hold(attempt, answer.failureText);
       return;
-    case AnswerKind::Refused:
     case AnswerKind::NotSent:
+      m_outcome.kind = OutcomeKind::NotSent;
+      throw InvoiceError(answer.failureText);
+    case AnswerKind::Refused:
     case AnswerKind::NotSigned:
       throw InvoiceError(answer.failureText);
   }
@@ -251,6 +262,7 @@ InvoiceAnswer TFormInvoice::ResolveUnknown(const FlightRecord& record, InvoiceAn
 
 void TFormInvoice::Hold(const Attempt& attempt, const std::string& failureText) {
   const FlightRecord& record = attempt.record;
+  m_outcome.kind = OutcomeKind::Pending;
   m_recovery.Hold(record.extFilename);
   try {
     m_flight.NoteFailure(record.uuid, failureText);
@@ -268,6 +280,7 @@ void TFormInvoice::Hold(const Attempt& attempt, const std::string& failureText) 
 void TFormInvoice::Fail(const std::string& fileName, const Attempt& attempt, const std::string& message) {
   // Each step is tried on its own: one that fails must not keep the POS from learning the outcome.
   const FlightRecord& record = attempt.record;
+  if (m_outcome.kind != OutcomeKind::NotSent) m_outcome.kind = OutcomeKind::Refused;
   if (attempt.stored) {
     try {
       db::Database::Transaction transaction(m_database);
@@ -302,6 +315,13 @@ std::chrono::milliseconds TFormInvoice::PauseFor(std::size_t itemCount) {
   return std::chrono::milliseconds(ms);
 }
 
-void TFormInvoice::SendPause(std::size_t itemCount) { m_clock.Sleep(PauseFor(itemCount)); }
+void TFormInvoice::SendPause(std::size_t itemCount) {
+  if (m_pauseWait) {
+    m_pauseWait(PauseFor(itemCount));
+  } else {
+    m_clock.Sleep(PauseFor(itemCount));
+  }
+}
+
 
 }  // namespace telvano::invoice

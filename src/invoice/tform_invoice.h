@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "invoice/invoice_answer.h"
 #include "invoice/invoice_completion.h"
 #include "invoice/invoice_flight.h"
+#include "invoice/invoice_outcome.h"
 #include "invoice/invoice_recovery.h"
 #include "invoice/invoice_storage.h"
 #include "invoice/print_journal.h"
@@ -53,8 +55,10 @@ inline constexpr const char* kInvoiceWaitsForDatabaseText =
 // or to an error file, leaving no half-stored invoice behind and never losing or repeating a signed one.
 class TFormInvoice {
  public:
+  // `road` names the road whose invoices this module handles and recovers (see InvoiceRoad): its folders are
+  // those of `configuration`.
   TFormInvoice(const core::Configuration& configuration, db::Database& database, sdc::TFormHTTP& http,
-               platform::Clock& clock, ReceiptPrinter& printer);
+               platform::Clock& clock, ReceiptPrinter& printer, InvoiceRoad road = {});
 
   // Handles InputDir/<fileName> (a bare name); never raises. On success the input file is gone, the result
   // files are in OutputDir and the handler has paused. When the processor certainly did not sign, the
@@ -63,6 +67,8 @@ class TFormInvoice {
   // waits and <base>_err.txt says that the outcome is being resolved. When the database cannot be reached,
   // nothing is done, the input waits and the reason is returned; otherwise nothing is returned.
   std::optional<std::string> ProcessCsvInvoice(const std::string& fileName);
+  // What the last ProcessCsvInvoice came to.
+  const InvoiceOutcome& LastOutcome() const { return m_outcome; }
 
   // Finishes the invoices that an earlier tick or run left open; raises db::DbError when they cannot be read.
   void ResolveOpenInvoices() { m_recovery.ResolveOpenInvoices(); }
@@ -73,6 +79,10 @@ class TFormInvoice {
   // last full 50 when there are more than 20 items.
   static std::chrono::milliseconds PauseFor(std::size_t itemCount);
   void SendPause(std::size_t itemCount);
+  // How the pause is waited: the clock's sleep unless the program waits in its own way (serving the API's
+  // requests meanwhile).
+  using PauseWait = std::function<void(std::chrono::milliseconds)>;
+  void SetPauseWait(PauseWait wait) { m_pauseWait = std::move(wait); }
 
   // Whether the rows of one invoice are committed together (default) or statement by statement. Every
   // outcome the POS or the database shows is the same either way; grouping only saves commits.
@@ -130,6 +140,9 @@ class TFormInvoice {
   InvoiceCompletion m_completion;
   InvoiceRecovery m_recovery;
   bool m_groupedStores = true;
+  bool m_paced = true;
+  PauseWait m_pauseWait;
+  InvoiceOutcome m_outcome;
   core::FileWindowLogic m_window;  // last: it goes first, detaching the window before the rest goes
 };
 

@@ -274,7 +274,10 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   const bool post = operation == kOpInvoices || (!virtualProcessor && operation == kOpPin);
   std::string body;
   if (operation == kOpInvoices) {
-    body = ReadRequestFile(m_configuration.ArchiveDir + "/" + fileName);  // raises before any network activity
+    // A bare name lies in ArchiveDir; a path names the archive of another road (the local API's).
+    const std::string path =
+        fileName.find('/') != std::string::npos ? fileName : m_configuration.ArchiveDir + "/" + fileName;
+    body = ReadRequestFile(path);  // raises before any network activity
   } else if (post) {
     body = endpoint.secret;
   }

@@ -19,7 +19,7 @@ enum ProcessorOperation : int {
   kOpEnvironmentParameters = 1,   // GET /api/v3/environment-parameters
   kOpAttention = 2,               // GET /api/v3/attention
   kOpStatus = 3,                  // GET /api/v3/status
-  kOpInvoices = 4,                // POST /api/v3/invoices, body = ArchiveDir/<fileName>
+  kOpInvoices = 4,                // POST /api/v3/invoices, body = ArchiveDir/<fileName> (or the path given)
   kOpInvoiceLookup = 5,           // GET /api/v3/invoices/<requestId>: the invoice signed under that id
 };
 
