@@ -83,6 +83,9 @@ bool AssignValue(Configuration& configuration, const std::string& key, const std
       {"SdcCaFile", &Configuration::SdcCaFile},         {"SdcVerifyServer", &Configuration::SdcVerifyServer},
       {"CertTinOid", &Configuration::CertTinOid},       {"CertUrlOid", &Configuration::CertUrlOid},
       {"CertWarningDays", &Configuration::CertWarningDays},
+      {"ApiListen", &Configuration::ApiListen},         {"ApiTokenFile", &Configuration::ApiTokenFile},
+      {"ApiOrigins", &Configuration::ApiOrigins},       {"ApiCertFile", &Configuration::ApiCertFile},
+      {"ApiKeyFile", &Configuration::ApiKeyFile},       {"ApiWaitSeconds", &Configuration::ApiWaitSeconds},
   };
   for (const Slot& slot : kSlots) {
     if (EqualsIgnoringAsciiCase(key, slot.name)) {
@@ -200,6 +203,11 @@ Configuration LoadConfiguration(const std::string& path, std::string* warnings) 
                              " is not a number of days from 1 to 365; 30 is used");
     configuration.CertWarningDays.clear();
   }
+  if (!configuration.ApiWaitSeconds.empty() && SecondsFrom(configuration.ApiWaitSeconds, 300) == 0) {
+    AddWarning(warnings, "ApiWaitSeconds \"" + configuration.ApiWaitSeconds + "\" in " + path +
+                             " is not a number of seconds from 1 to 300; 10 is used");
+    configuration.ApiWaitSeconds.clear();
+  }
   configuration.DeriveFolders();
   return configuration;
 }
@@ -213,6 +221,11 @@ int RequestDeadlineSeconds(const Configuration& configuration) {
 int CertificateWarningDays(const Configuration& configuration) {
   const int days = SecondsFrom(configuration.CertWarningDays, 365);
   return days == 0 ? 30 : days;
+}
+
+int ApiWaitSeconds(const Configuration& configuration) {
+  const int seconds = SecondsFrom(configuration.ApiWaitSeconds, 300);
+  return seconds == 0 ? 10 : seconds;
 }
 
 bool VerifiesProcessorServer(const Configuration& configuration) {

@@ -57,6 +57,16 @@ struct Configuration {
   std::string CertUrlOid = kDefaultCertUrlOid;
   // From how many days before its end the working certificate's end is announced (1-365; default 30).
   std::string CertWarningDays;
+  // The local HTTP API of the unattended program, off while ApiListen is empty: its address ("127.0.0.1:8585"),
+  // the file holding its bearer token, the origins a browser POS may call it from (separated by blanks or
+  // commas), the certificate and key that an address other than loopback needs (HTTPS), and how long a request
+  // waits for its outcome before it is answered "pending" (1-300 s; default 10).
+  std::string ApiListen;
+  std::string ApiTokenFile;
+  std::string ApiOrigins;
+  std::string ApiCertFile;
+  std::string ApiKeyFile;
+  std::string ApiWaitSeconds;
 
   std::string ApplDataDir;
   std::string LogsDir;
@@ -90,6 +100,8 @@ int ReadTimeoutSeconds(const Configuration& configuration);
 int RequestDeadlineSeconds(const Configuration& configuration);
 // CertWarningDays in days: 30 when it is not set or not a number from 1 to 365.
 int CertificateWarningDays(const Configuration& configuration);
+// ApiWaitSeconds in seconds: 10 when it is not set or not a number from 1 to 300.
+int ApiWaitSeconds(const Configuration& configuration);
 // False only when SdcVerifyServer says "0", "no", "off" or "false".
 bool VerifiesProcessorServer(const Configuration& configuration);
 

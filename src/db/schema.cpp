@@ -49,6 +49,7 @@
 
 #include "db/schema.h"
 
+#include "db/api_key_schema.h"
 #include "db/invoice_flight_schema.h"
 #include "db/settings.h"
 
@@ -145,6 +146,11 @@ void EnsureFlightTable(Database& database) {
   } catch (const DbError& error) {
     throw SchemaError(std::string("cannot create the table of invoices in flight: ") + error.what());
   }
+  try {
+    EnsureApiKeyTable(database);
+  } catch (const DbError& error) {
+    throw SchemaError(std::string("cannot create the table of the API's keys: ") + error.what());
+  }
 }
 
 }  // namespace
@@ -193,6 +199,7 @@ void CreateSchema(Database& database, SchemaLevel level) {
   const auto& steps = UpgradeSteps();
   for (int i = 0; i < StepIndexOf(level); ++i) RunStep(database, steps[i], {});
   EnsureInvoiceFlightTable(database);
+  EnsureApiKeyTable(database);
 }
 
 void CheckAndUpgradeSchema(Database& database, const StatementObserver& observer) {
