@@ -163,6 +163,10 @@ int main(int argc, char** argv) {
                        });
     }
 
+    // The local API's requests are answered on this thread, one at a time, whenever it is free.
+    QSocketNotifier apiNotifier(program.ApiWakeFd(), QSocketNotifier::Read);
+    QObject::connect(&apiNotifier, &QSocketNotifier::activated, &mainWindow, [&program] { program.ServeApi(); });
+
     // The start-up runs once the message loop is up, as it does when the main window is first shown.
     QTimer::singleShot(0, &mainWindow, [&main, &arguments] {
       try {

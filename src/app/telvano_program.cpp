@@ -17,6 +17,22 @@
 
 namespace telvano::app {
 
+namespace {
+
+// While a step of the road runs, the API's requests wait; they are answered as soon as it is over.
+class RoadStep {
+ public:
+  explicit RoadStep(api::ApiModule& api) : m_api(api) { m_api.SetBusy(true); }
+  ~RoadStep() { m_api.SetBusy(false); }
+  RoadStep(const RoadStep&) = delete;
+  RoadStep& operator=(const RoadStep&) = delete;
+
+ private:
+  api::ApiModule& m_api;
+};
+
+}  // namespace
+
 TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Clock& clock, Views views,
                                bool headless, StillBeingWrittenProbe stillBeingWritten)
     : m_clock(clock),
@@ -68,10 +84,15 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.rejectOddInput = [this](const std::string& name) { RejectOddInput(name); };
   modules.menuActions = this;
   m_main.Attach(std::move(modules));
+  m_api = std::make_unique<api::ApiModule>(api::ApiModule::Parts{
+      m_main.Configuration(), m_main.WorkingState(), m_http, clock, m_printer, m_yellowMsg, m_main,
+      [this](const std::string& line) { AppendLog(line); }, [this] { return m_connection && ReachDatabase(); }});
 }
 
 TelvanoProgram::~TelvanoProgram() {
-  // The modules on the connection go first, then the connection itself.
+  // The API's server stops first (nothing more is taken), the modules on the connection go next, then the
+  // connection itself.
+  m_api.reset();
   m_cmd.reset();
   m_taxGroups.reset();
   m_invoice.reset();
@@ -106,6 +127,9 @@ void TelvanoProgram::ConnectDatabase() {
   m_invoice =
       std::make_unique<invoice::TFormInvoice>(configuration, *m_connection, m_http, m_clock, m_printer);
   m_invoice->SetLog([this](const std::string& line) { AppendLog(line); });
+  // The pause that paces the POS's files does not hold the API's requests up.
+  m_invoice->SetPauseWait([this](std::chrono::milliseconds pause) { m_api->ServeFor(pause); });
+  m_api->Connect(*m_connection);
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
   m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common,
                                           m_printer, m_main, m_clock);
@@ -155,14 +179,21 @@ void TelvanoProgram::CreateTestInvoice() {
 
 void TelvanoProgram::ResolveOpenInvoices() {
   if (m_invoice) m_invoice->ResolveOpenInvoices();
+  m_api->ResolveOpenInvoices();
   m_invoiceJson.ResolveOpenJsonInvoices();
 }
 
 bool TelvanoProgram::PrepareTick() {
+  // The API starts with the first tick of the unattended program: the start-up is over, files are taken.
+  if (!m_polling && m_main.WorkingState().Unattended) m_api->Start();
   m_polling = true;
-  if (!m_invoice || !ReachDatabase()) return false;
+  const RoadStep step(*m_api);
+  const bool reachable = m_invoice && ReachDatabase();
+  m_api->NoteTick(reachable, m_connection.get());
+  if (!reachable) return false;
   try {
     m_invoice->ResolveOpenInvoices();
+    m_api->ResolveOpenInvoices();
   } catch (const std::exception& error) {
     AppendLog(std::string("Nedovršeni računi nisu provereni / The open invoices could not be checked: ") +
               error.what());
@@ -308,10 +339,15 @@ std::string TelvanoProgram::CertificateEndWarning() {
 }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
-  if (m_invoice) m_invoice->ProcessCsvInvoice(bareName);
+  if (!m_invoice) return;
+  const RoadStep step(*m_api);
+  const auto handed = m_clock.Now();
+  m_invoice->ProcessCsvInvoice(bareName);
+  m_api->NoteFileInvoice(m_invoice->LastOutcome(), m_clock.Now() - handed);
 }
 
 void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {
+  const RoadStep step(*m_api);
   if (m_cmd) m_cmd->ProcessCmdFile(bareName);
 }
 

@@ -10,6 +10,7 @@
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "app/tform_main_telvano.h"
+#include "api/api_module.h"
 #include "cert/tform_certificate.h"
 #include "cert/tform_change_password.h"
 #include "cert/tform_exec_script.h"
@@ -63,6 +64,9 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   cert::TFormExecScript& ExecScript() { return m_execScript; }
   cert::TFormChangePassword& ChangePassword() { return m_changePassword; }
   cert::TFormCertificate& Certificate() { return m_certificate; }
+  // The local API: the event loop watches WakeFd and calls ServeApi when it is readable.
+  int ApiWakeFd() const { return m_api->WakeFd(); }
+  void ServeApi() { m_api->Serve(); }
 
   // StartupServices
   void LoadWorkingCertificate(const std::string& serialOrCommand) override;
@@ -125,6 +129,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   std::unique_ptr<invoice::TFormInvoice> m_invoice;
   std::unique_ptr<sdc::TaxGroups> m_taxGroups;
   std::unique_ptr<cmd::TFormCmd> m_cmd;
+  std::unique_ptr<api::ApiModule> m_api;
   bool m_polling = false;  // the poller has begun its ticks
   std::string m_databaseProblem;  // the last database failure logged, so an outage is logged once
 };
