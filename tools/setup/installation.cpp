@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include <openssl/rand.h>
+
 #include "certificate_setup.h"
 #include "core/configuration.h"
 #include "db/database.h"
@@ -145,6 +147,28 @@ void UseDatabaseServer(const InstallationLayout& layout, const std::string& host
   }
 }
 
+// --owner, or for --system the service user once the package has made it.
+std::string DataOwner(const SetupOptions& options) {
+  if (!options.owner.empty() || !options.system || !UserExists(kServiceUser)) return options.owner;
+  return kServiceUser;
+}
+
+// A fresh token for the local API: 32 random bytes as 64 hex digits, readable by the data's owner only.
+void WriteApiToken(const InstallationLayout& layout, const std::string& owner, std::ostream& out) {
+  unsigned char bytes[32];
+  if (RAND_bytes(bytes, sizeof bytes) != 1) throw std::runtime_error("no random bytes for the API token");
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string token;
+  for (const unsigned char byte : bytes) {
+    token.push_back(kHex[byte >> 4]);
+    token.push_back(kHex[byte & 0x0F]);
+  }
+  const std::string path = layout.applRoot + "/ApplData/api_token";
+  platform::WriteFileDurably(path, token + "\n", 0600);
+  if (!owner.empty()) ShareWithOwnerGroup(path, owner, true);
+  out << "  wrote            the API token " << path << " (ApiTokenFile=" << path << ")\n";
+}
+
 int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options, std::ostream& out) {
   out << "telvano-setup: adding to the existing installation in " << layout.root << "\n";
   if (!options.lpfrUrl.empty()) {
@@ -156,6 +180,7 @@ int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options
   }
   InstallPrograms(layout, options, out);
   LinkHelperPrograms(HelperFolder(options), layout.applRoot + "/RunTime", out);
+  if (options.apiToken) WriteApiToken(layout, DataOwner(options), out);
   out << "Done; nothing else was changed.\n";
   return 0;
 }
@@ -196,11 +221,6 @@ bool UsesDatabaseServer(const std::string& configFile) {
   }
 }
 
-// --owner, or for --system the service user once the package has made it.
-std::string DataOwner(const SetupOptions& options) {
-  if (!options.owner.empty() || !options.system || !UserExists(kServiceUser)) return options.owner;
-  return kServiceUser;
-}
 
 void GiveInstallationToOwner(const InstallationLayout& layout, const std::string& owner, bool rootIsNew,
                              bool serverPassword, std::ostream& out) {
@@ -280,7 +300,9 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
   try {
     const bool databaseExists = fs::exists(layout.database);
     if (databaseExists && !options.force) {
-      if (!options.lpfrUrl.empty() || !options.programs.empty()) return ExtendExisting(layout, options, out);
+      if (!options.lpfrUrl.empty() || !options.programs.empty() || options.apiToken) {
+        return ExtendExisting(layout, options, out);
+      }
       err << "telvano-setup: a database already exists at " << layout.database << "\n"
           << "telvano-setup: nothing was changed; use --force to replace it with a fresh one\n";
       return 1;
@@ -307,6 +329,7 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     LinkHelperPrograms(HelperFolder(options), layout.applRoot + "/RunTime", out);
     WriteConfiguration(layout, options, dbPassword, out);
     if (!owner.empty()) GiveInstallationToOwner(layout, owner, rootIsNew, !options.dbServer.empty(), out);
+    if (options.apiToken) WriteApiToken(layout, owner, out);
     if (!options.dbServer.empty()) UseDatabaseServer(layout, options.dbServer, dbPassword, out, err);
     if (options.system) {
       out << "Done. telvano and Ostrapo read " << layout.configFile << " when TELVANO_REGISTRY is not set.\n";

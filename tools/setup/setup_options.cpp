@@ -13,6 +13,7 @@ std::string UsageText() {
          "                     [--force] [--print-dir DIR] [--code-page CP]\n"
          "                     [--add-lpfr URL --uid SERIAL [--tin TIN] [--unit UNIT] [--env-name NAME]]\n"
          "                     [--install-program FILE]... [--db-server HOST [--db-password PW]]\n"
+         "                     [--api-token]\n"
          "       telvano-setup --root DIR|--system --import-pfx FILE --pfx-password PASS --pac PAC\n"
          "                     [--developer-tin TIN] [--url URL]\n"
          "       telvano-setup --root DIR|--system --register-lpfr URL --pin PIN --developer-tin TIN\n"
@@ -34,6 +35,10 @@ std::string UsageText() {
          "file, its folder and BackupDB (the server writes the backups) are given to the server's user\n"
          "firebird, the configuration gets DB_Fullname=HOST:/path and DB_Password (from --db-password, else\n"
          "from /etc/firebird/3.0/SYSDBA.password) and mode 0600.\n"
+         "\n"
+         "--api-token writes a fresh random token for the local HTTP API into DIR/TELVANO/ApplData/api_token\n"
+         "(mode 0600, the data's owner's) and prints its path: name it with ApiTokenFile= in the configuration.\n"
+         "On an existing installation it replaces the token and changes nothing else.\n"
          "\n"
          "--import-pfx and --register-lpfr work on an existing installation, as the window \"Radni CERT\" does:\n"
          "the taxpayer's PFX/P12 file becomes the VPFR working certificate (--url replaces the processor\n"
@@ -75,6 +80,10 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
     }
     if (argument == "--system") {
       options.system = true;
+      continue;
+    }
+    if (argument == "--api-token") {
+      options.apiToken = true;
       continue;
     }
     if (argument == "--help" || argument == "-h") {

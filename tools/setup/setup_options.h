@@ -54,6 +54,10 @@ struct SetupOptions {
   // sender Ostrapo, the companion Vexo), executable, replacing an older copy.
   std::vector<std::string> programs;
 
+  // --api-token: writes a fresh random bearer token for the local API into ApplData/api_token (0600, the
+  // installation's owner's) and prints where it is.
+  bool apiToken = false;
+
   bool help = false;
 };
 
