@@ -15,6 +15,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libsystemd-dev   # sd_notify: readiness and the watchdog under systemd
   xvfb xdotool xclip   # the operator's windows on a real X display in the end-to-end tests
+  nodejs chromium fonts-dejavu-core   # the API's OpenAPI lint and the web POS page in headless Chromium
 )
 FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)
 
