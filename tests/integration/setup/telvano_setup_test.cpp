@@ -205,6 +205,26 @@ TEST_F(TelvanoSetupTest, AddsALocalProcessorThatBecomesTheWorkingCertificate) {
   EXPECT_EQ(state.WorkEnv, "DEV");
 }
 
+TEST_F(TelvanoSetupTest, ApiTokenIsAFreshPrivateFileEachTimeAndNothingElseChanges) {
+  ASSERT_EQ(RunSetup(m_scratch, {"--root", Root(), "--soft-secret", "k", "--api-token"}).exitCode, 0);
+  const std::string path = Root() + "/TELVANO/ApplData/api_token";
+  const std::string first = ReadFileBytes(path);
+  ASSERT_EQ(first.size(), 65u);
+  EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), 64u);  // 64 hex digits, then the line break
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  const std::string configuration = ReadFileBytes(Root() + "/TELVANO.conf");
+
+  // On the existing installation it replaces the token, prints where it is and leaves the rest alone.
+  const RunResult again = RunSetup(m_scratch, {"--root", Root(), "--api-token"});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_NE(again.out.find("ApiTokenFile=" + path), std::string::npos) << again.out;
+  EXPECT_EQ(again.out.find(first.substr(0, 64)), std::string::npos);  // the token itself is never printed
+  EXPECT_NE(ReadFileBytes(path), first);
+  EXPECT_EQ(ReadFileBytes(Root() + "/TELVANO.conf"), configuration);
+}
+
 TEST_F(TelvanoSetupTest, WrongArgumentsChangeNothing) {
   EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--schema-level", "10.12"}).exitCode, 2);
   EXPECT_EQ(RunSetup(m_scratch, {"--root", Root(), "--soft-secret", ""}).exitCode, 2);

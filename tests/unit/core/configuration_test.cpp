@@ -94,6 +94,26 @@ TEST(Configuration, AnUnknownCodePageFallsBackToUtf8WithAWarning) {
   EXPECT_NE(warnings.find("unknown code page \"klingon-42\""), std::string::npos) << warnings;
 }
 
+TEST(Configuration, TheApiKeysAndItsWaitWithinItsRange) {
+  TempDir dir;
+  const std::string base = "Appl_Root=/a\nDB_Fullname=/d/fb.fdb\nExchange_Root=/x\n";
+  WriteFileBytes(dir / "api.conf", base + "ApiListen=127.0.0.1:8585\napitokenfile=/a/token\n"
+                                   "ApiOrigins=http://pos:8080\nApiWaitSeconds=30\n");
+  std::string warnings;
+  const Configuration c = LoadConfiguration(dir / "api.conf", &warnings);
+  EXPECT_EQ(warnings, "");
+  EXPECT_EQ(c.ApiListen, "127.0.0.1:8585");
+  EXPECT_EQ(c.ApiTokenFile, "/a/token");
+  EXPECT_EQ(c.ApiOrigins, "http://pos:8080");
+  EXPECT_EQ(ApiWaitSeconds(c), 30);
+  for (const char* wrong : {"0", "301", "ten"}) {
+    WriteFileBytes(dir / "wait.conf", base + "ApiWaitSeconds=" + wrong + "\n");
+    warnings.clear();
+    EXPECT_EQ(ApiWaitSeconds(LoadConfiguration(dir / "wait.conf", &warnings)), 10) << wrong;
+    EXPECT_NE(warnings.find("ApiWaitSeconds"), std::string::npos) << wrong;
+  }
+}
+
 TEST(Configuration, RegistryPathFromTheEnvironment) {
   const char* saved = std::getenv("TELVANO_REGISTRY");
   const std::string previous = saved != nullptr ? saved : "";
