@@ -38,7 +38,7 @@ ApiAnswer ApiCommands::Post(const std::string& name, const std::string& text) {
   const std::string responseName = cmd::TFormCmd::ResponseFileName(name);
   // What an earlier command left (a crash in between) is not this one's answer.
   TakeFiles(m_folders.output);
-  platform::WriteFileDurably(m_folders.input + "/" + name, text, 0600);
+  platform::WriteFileWhole(m_folders.input + "/" + name, text, 0600);
   try {
     m_commands.ProcessCmdFile(name);
   } catch (const std::exception& error) {

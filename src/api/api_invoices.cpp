@@ -49,7 +49,8 @@ ApiAnswer ApiInvoices::Current(const KeyRow& row, const std::string* csv) {
 ApiAnswer ApiInvoices::Run(const KeyRow& row, const std::string& csv) {
   const std::string base = invoice::BaseName(row.inputName);
   RemoveResultFiles(m_folders.output, base);  // of an earlier try of this key: nothing else has this name now
-  platform::WriteFileDurably(m_folders.input + "/" + row.inputName, csv, 0600);
+  // Not flushed: the key is taken already, and the same request writes it again should a crash lose it.
+  platform::WriteFileWhole(m_folders.input + "/" + row.inputName, csv, 0600);
   m_ranRoad = true;
   const auto unreachable = m_road.ProcessCsvInvoice(row.inputName);
   switch (m_road.LastOutcome().kind) {
@@ -112,6 +113,7 @@ bool ApiInvoices::IsOpen(const std::string& name) {
 
 void ApiInvoices::CollectFinished() {
   for (const KeyRow& row : m_keys.Unanswered()) Finished(row);
+  m_keys.MarkKept();
   if (m_clock.Now() - m_lastPurge > std::chrono::hours(1)) {
     m_lastPurge = m_clock.Now();
     m_keys.Purge(kRetention);

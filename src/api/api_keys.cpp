@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/text_utils.h"
 #include "platform/content_hash.h"
 #include "platform/whole_file.h"
 
@@ -48,7 +47,14 @@ ApiKeys::ApiKeys(db::Database& database, std::string answersFolder)
 std::optional<KeyRow> ApiKeys::Find(const std::string& key) {
   const auto row = m_database.QueryFirst("select * from api_keys where idem_key=?", {key});
   if (!row) return std::nullopt;
-  return RowFrom(*row);
+  KeyRow found = RowFrom(*row);
+  if (!found.answered) {
+    if (const auto status = KeptStatus(key)) {
+      found.answered = true;
+      found.httpStatus = *status;
+    }
+  }
+  return found;
 }
 
 void ApiKeys::Insert(const std::string& key, const std::string& bodyHash, const std::string& inputName) {
@@ -59,21 +65,48 @@ void ApiKeys::Insert(const std::string& key, const std::string& bodyHash, const 
 }
 
 void ApiKeys::Keep(const std::string& key, int httpStatus, const std::string& body) {
-  platform::WriteFileDurably(AnswerPath(key), body, 0600);
-  m_database.Execute("update api_keys set state=?, http_status=?, done_at=current_timestamp where idem_key=?",
-                     {std::int64_t{kAnswered}, std::int64_t{httpStatus}, key});
+  platform::WriteFileDurably(AnswerPath(key), std::to_string(httpStatus) + "\n" + body, 0600);
+  m_unmarked.emplace_back(key, httpStatus);
+}
+
+std::optional<int> ApiKeys::KeptStatus(const std::string& key) const {
+  std::error_code error;
+  if (!std::filesystem::exists(AnswerPath(key), error)) return std::nullopt;
+  const std::string text = platform::ReadRegularFile(AnswerPath(key), kLargestAnswer);
+  const std::size_t end = text.find('\n');
+  if (end == std::string::npos || end == 0 || end > 3) return std::nullopt;
+  return std::stoi(text.substr(0, end));
 }
 
 std::string ApiKeys::KeptBody(const std::string& key) const {
-  return platform::ReadRegularFile(AnswerPath(key), kLargestAnswer);
+  const std::string text = platform::ReadRegularFile(AnswerPath(key), kLargestAnswer);
+  const std::size_t end = text.find('\n');
+  return end == std::string::npos ? text : text.substr(end + 1);
 }
 
 std::vector<KeyRow> ApiKeys::Unanswered() {
   std::vector<KeyRow> keys;
   for (const db::Row& row : m_database.Query("select * from api_keys where state=? order by created_at", {std::int64_t{kTaken}})) {
-    keys.push_back(RowFrom(row));
+    KeyRow key = RowFrom(row);
+    // Kept before the last crash, not marked yet: marked now.
+    if (const auto status = KeptStatus(key.key)) {
+      m_unmarked.emplace_back(key.key, *status);
+      continue;
+    }
+    keys.push_back(std::move(key));
   }
   return keys;
+}
+
+void ApiKeys::MarkKept() {
+  if (m_unmarked.empty()) return;
+  db::Database::Transaction transaction(m_database);
+  for (const auto& [key, status] : m_unmarked) {
+    m_database.Execute("update api_keys set state=?, http_status=?, done_at=current_timestamp where idem_key=?",
+                       {std::int64_t{kAnswered}, std::int64_t{status}, key});
+  }
+  transaction.Commit();
+  m_unmarked.clear();
 }
 
 void ApiKeys::Purge(std::chrono::hours age) {

@@ -25,29 +25,34 @@ struct KeyRow {
   int httpStatus = 0;
 };
 
-// The durable idempotency keys (table api_keys) and their final answers (Answers/<key>.json, written whole
-// and flushed before the row says they exist).
+// The durable idempotency keys (table api_keys) and their final answers (Answers/<key>.json: the status on
+// the first line, then the body; written whole and flushed). The answer's file is what makes it final: the
+// row is marked afterwards, several at once, so that an answer costs no commit of its own.
 class ApiKeys {
  public:
   ApiKeys(db::Database& database, std::string answersFolder);
 
   std::optional<KeyRow> Find(const std::string& key);
   void Insert(const std::string& key, const std::string& bodyHash, const std::string& inputName);
-  // Keeps the final answer of a key: its body first (durably), then the row.
+  // Keeps the final answer of a key, durably; its row is marked by the next MarkKept().
   void Keep(const std::string& key, int httpStatus, const std::string& body);
   // The kept body of an answered key; raises platform::FileError when it cannot be read.
   std::string KeptBody(const std::string& key) const;
-  // Keys taken but not answered for good, oldest first.
+  // Keys taken but without a final answer, oldest first.
   std::vector<KeyRow> Unanswered();
+  // Marks the rows of the answers kept since the last call, in one commit.
+  void MarkKept();
   // Forgets keys (and their answers) older than `age`; an unanswered one only once nothing of it is open.
   void Purge(std::chrono::hours age);
   std::size_t Count();
 
  private:
   std::string AnswerPath(const std::string& key) const { return m_answersFolder + "/" + key + ".json"; }
+  std::optional<int> KeptStatus(const std::string& key) const;
 
   db::Database& m_database;
   std::string m_answersFolder;
+  std::vector<std::pair<std::string, int>> m_unmarked;
 };
 
 }  // namespace telvano::api

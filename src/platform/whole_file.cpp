@@ -127,7 +127,11 @@ std::string ReadRegularFile(const std::string& path, std::size_t maxBytes) {
   return ReadOpenFile(fd, info, path, maxBytes);
 }
 
-void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
+namespace {
+
+// The whole of `bytes` under `path`, through a fresh temporary name renamed into place; flushed to the disk
+// (the file, then its folder) when `flush`.
+void ReplaceFile(const std::string& path, std::string_view bytes, unsigned mode, bool flush) {
   const std::filesystem::path target(path);
   // A fresh file of our own (O_EXCL, never through a link), created with its final mode before the first
   // byte. A name too long for the file system fails here already (the temporary name is longer still), and
@@ -147,10 +151,20 @@ void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned 
     throw FileError(WriteFailure(path, error));
   };
   if (!WriteAll(fd.Get(), bytes)) fail(errno);
-  if (::fsync(fd.Get()) != 0) fail(errno);
+  if (flush && ::fsync(fd.Get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0) fail(errno);
-  SyncFolder(FolderOf(path));
+  if (flush) SyncFolder(FolderOf(path));
+}
+
+}  // namespace
+
+void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
+  ReplaceFile(path, bytes, mode, true);
+}
+
+void WriteFileWhole(const std::string& path, std::string_view bytes, unsigned mode) {
+  ReplaceFile(path, bytes, mode, false);
 }
 
 bool MoveAside(const std::string& from, const std::string& to) {

@@ -49,6 +49,10 @@ inline constexpr std::size_t kTemporaryNameExtra = 14;
 // temporary file is ever readable by others.
 void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode = 0644);
 
+// The same without flushing to the disk: a reader never sees half of it, but a crash may lose it. For files
+// that are made again when lost.
+void WriteFileWhole(const std::string& path, std::string_view bytes, unsigned mode = 0644);
+
 // Moves a folder entry to `to` as what it is (a link, a folder or a FIFO is never followed or opened) and without
 // needing space on the disk; only across file systems is a plain file copied and then removed. False when it
 // could not be moved.
