@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "api_e2e_support.h"
-#include "pfr-sim/pfr_simulator.h"
 
 namespace {
 
@@ -60,16 +59,11 @@ int main(int argc, char** argv) {
   const int roundTrips = argc > 1 ? std::atoi(argv[1]) : 50;
   const int keys = argc > 2 ? std::atoi(argv[2]) : 1000;
 
-  telvano::pfrsim::SimOptions options;
-  options.uid = "BENCH001";
-  telvano::pfrsim::PfrSimulator sim(options);
-  sim.Start();
-  E2eInstallation installation;
-  installation.AddCertificate({"BENCH001", sim.BaseUrl()});
-  const ApiInstallation api(installation);
-  installation.Start({E2eInstallation::kSoftKey, "1234", "BENCH001"});
-  if (installation.WaitForStartInfo(60s).rfind("OK,", 0) != 0 || !api.WaitUntilListening()) {
-    std::fprintf(stderr, "bench_api: the start failed\n%s", installation.Log().c_str());
+  telvano::testing::ApiShop shop;
+  E2eInstallation& installation = shop.installation;
+  const ApiInstallation& api = shop.api;
+  if (const std::string problem = shop.Start(); !problem.empty()) {
+    std::fprintf(stderr, "bench_api: %s\n", problem.c_str());
     return 1;
   }
 
@@ -117,6 +111,5 @@ int main(int argc, char** argv) {
   std::printf("%d keys: posted in %.1f s; RSS before %ld KB, after the posts %ld KB, after asking for every key "
               "again %ld KB\n", keys, postSeconds, before, afterPosts, RssKb(pid));
 
-  installation.Drop("CMD_STOP.csv", "STOP-TELVANO,\r\n");
-  return installation.WaitForExit(30s) == 0 ? 0 : 1;
+  return shop.Stop() == 0 ? 0 : 1;
 }

@@ -21,8 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr const char* kUid = "YJLQTEQR";
-
 // Runs a program with its arguments (no shell), its output into `output` and its complaints into
 // `output`.err; its exit code, -1 when it could not run.
 int RunProgram(std::vector<std::string> words, const fs::path& output) {
@@ -47,13 +45,9 @@ TEST(WebPos, FiscalisesACartAndShowsTheReceiptAndItsQrCode) {
     if (std::getenv("CI") != nullptr) FAIL() << "CI needs chromium and tests/browser's packages (scripts/node-tools.sh)";
     GTEST_SKIP() << "no chromium or puppeteer-core: run scripts/install-deps.sh and scripts/node-tools.sh";
   }
-  pfrsim::SimOptions options;
-  options.uid = kUid;
-  pfrsim::PfrSimulator sim(options);
-  sim.Start();
-  E2eInstallation installation;
-  installation.AddCertificate({kUid, sim.BaseUrl()});
-  const ApiInstallation api(installation);
+  ApiShop shop;
+  E2eInstallation& installation = shop.installation;
+  const ApiInstallation& api = shop.api;
   // The page comes from a server of its own, as a browser POS would: another origin than the API's.
   httplib::Server pages;
   ASSERT_TRUE(pages.set_mount_point("/", (fs::path(SourceDir()) / "docs" / "examples" / "web-pos").string()));
@@ -61,9 +55,8 @@ TEST(WebPos, FiscalisesACartAndShowsTheReceiptAndItsQrCode) {
   std::thread serving([&pages] { pages.listen_after_bind(); });
   const std::string pageOrigin = "http://127.0.0.1:" + std::to_string(pagePort);
   installation.AddConfiguration("ApiOrigins", pageOrigin);
-  installation.Start({E2eInstallation::kSoftKey, "1234", kUid});
-  ASSERT_EQ(installation.WaitForStartInfo().substr(0, 3), "OK,");
-  ASSERT_TRUE(api.WaitUntilListening()) << installation.Log();
+  const std::string problem = shop.Start();
+  ASSERT_EQ(problem, "");
 
   const fs::path out = installation.Root() / "browser";
   fs::create_directories(out);
@@ -75,8 +68,8 @@ TEST(WebPos, FiscalisesACartAndShowsTheReceiptAndItsQrCode) {
   ASSERT_EQ(code, 0) << ReadFileBytes(out / "node.txt") << ReadFileBytes(out / "node.txt.err") << installation.Log();
 
   const nlohmann::json shown = nlohmann::json::parse(ReadFileBytes(out / "result.json"));
-  const nlohmann::json signedAnswer = nlohmann::json::parse(*sim.AnswerFor(sim.Requests().back().Header("RequestId").value()));
-  EXPECT_EQ(sim.TotalCounter(), 1u);
+  const nlohmann::json signedAnswer = nlohmann::json::parse(*shop.sim->AnswerFor(shop.sim->Requests().back().Header("RequestId").value()));
+  EXPECT_EQ(shop.sim->TotalCounter(), 1u);
   EXPECT_EQ(shown["invoiceNumber"], signedAnswer["invoiceNumber"]);
   std::string journal = signedAnswer["journal"].get<std::string>() + "\r\n";
   for (std::size_t at; (at = journal.find("\r\n")) != std::string::npos;) journal.replace(at, 2, "\n");
@@ -86,8 +79,7 @@ TEST(WebPos, FiscalisesACartAndShowsTheReceiptAndItsQrCode) {
   EXPECT_EQ(ReadFileBytes(out / "qr.txt"), signedAnswer["verificationUrl"].get<std::string>() + "\n");
   // The page's picture, for whoever wants to see it (the README's comes from here).
   fs::copy_file(out / "web-pos.png", fs::path(BuildDir()) / "web-pos.png", fs::copy_options::overwrite_existing);
-  installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
-  EXPECT_EQ(installation.WaitForExit(30s), 0);
+  EXPECT_EQ(shop.Stop(), 0);
 }
 
 }  // namespace

@@ -71,3 +71,38 @@ bool ApiInstallation::WaitUntilListening() const {
 }
 
 }  // namespace telvano::testing
+
+namespace telvano::testing {
+
+namespace {
+
+std::unique_ptr<pfrsim::PfrSimulator> StartedSimulator() {
+  pfrsim::SimOptions options;
+  options.uid = ApiShop::kUid;
+  auto sim = std::make_unique<pfrsim::PfrSimulator>(options);
+  sim->Start();
+  return sim;
+}
+
+}  // namespace
+
+ApiShop::ApiShop() : sim(StartedSimulator()) { installation.AddCertificate({kUid, sim->BaseUrl()}); }
+
+ApiShop::~ApiShop() {
+  if (installation.Running()) Stop();
+}
+
+std::string ApiShop::Start() {
+  installation.Start({E2eInstallation::kSoftKey, "1234", kUid});
+  const std::string started = installation.WaitForStartInfo(60s);
+  if (started.rfind("OK,", 0) != 0) return "the start failed: " + started + "\n" + installation.StderrText();
+  if (!api.WaitUntilListening()) return "the API does not answer\n" + installation.Log();
+  return {};
+}
+
+int ApiShop::Stop() {
+  installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
+  return installation.WaitForExit(30s);
+}
+
+}  // namespace telvano::testing

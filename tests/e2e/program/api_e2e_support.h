@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e_installation.h"
+#include "pfr-sim/pfr_simulator.h"
 
 namespace telvano::testing {
 
@@ -29,6 +30,23 @@ class ApiInstallation {
  private:
   E2eInstallation& m_installation;
   int m_port = 0;
+};
+
+// A shop: the simulator as its local processor and an installation whose program is to listen for the API.
+class ApiShop {
+ public:
+  static constexpr const char* kUid = "YJLQTEQR";
+
+  ApiShop();
+  ~ApiShop();
+  // Starts the program unattended; empty once it has written "OK," and its API answers, else why not.
+  std::string Start();
+  // STOP-TELVANO; the program's exit code.
+  int Stop();
+
+  std::unique_ptr<pfrsim::PfrSimulator> sim;
+  E2eInstallation installation;
+  ApiInstallation api{installation};
 };
 
 // A port of 127.0.0.1 that nobody listened on a moment ago.

@@ -20,31 +20,14 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
 
-constexpr const char* kUid = "YJLQTEQR";
+constexpr const char* kUid = ApiShop::kUid;
 constexpr const char* kPin = "1234";
 
 class ApiE2eTest : public ::testing::Test {
  protected:
-  ApiE2eTest() : api(installation) {}
-
-  void SetUp() override {
-    pfrsim::SimOptions options;
-    options.uid = kUid;
-    sim = std::make_unique<pfrsim::PfrSimulator>(options);
-    sim->Start();
-    installation.AddCertificate({kUid, sim->BaseUrl()});
-  }
-
-  void TearDown() override {
-    if (!installation.Running()) return;
-    installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
-    installation.WaitForExit(30s);
-  }
-
   void StartProgram() {
-    installation.Start({E2eInstallation::kSoftKey, kPin, kUid});
-    ASSERT_EQ(installation.WaitForStartInfo().substr(0, 3), "OK,") << installation.StderrText();
-    ASSERT_TRUE(api.WaitUntilListening()) << installation.Log() << installation.StderrText();
+    const std::string problem = shop.Start();
+    ASSERT_EQ(problem, "");
   }
 
   std::vector<std::string> ProcessorItems() const {
@@ -67,9 +50,10 @@ class ApiE2eTest : public ::testing::Test {
     }
   }
 
-  std::unique_ptr<pfrsim::PfrSimulator> sim;
-  E2eInstallation installation;
-  ApiInstallation api;
+  ApiShop shop;
+  std::unique_ptr<pfrsim::PfrSimulator>& sim = shop.sim;
+  E2eInstallation& installation = shop.installation;
+  ApiInstallation& api = shop.api;
 };
 
 TEST_F(ApiE2eTest, FiftyClientsAtOnceAreSignedEachOnceInTheOrderTheyCame) {
@@ -206,23 +190,17 @@ TEST_F(ApiE2eTest, FilesAndApiInvoicesShareTheRoadAndKeepTheirOwnFolders) {
 }
 
 TEST(ApiE2eStart, AnAddressOtherThanLoopbackWithoutACertificateIsRefusedAndTheFilesGoOn) {
-  pfrsim::SimOptions options;
-  options.uid = kUid;
-  pfrsim::PfrSimulator sim(options);
-  sim.Start();
-  E2eInstallation installation;
-  installation.AddCertificate({kUid, sim.BaseUrl()});
-  const ApiInstallation api(installation);
-  installation.AddConfiguration("ApiListen", "0.0.0.0:" + std::to_string(api.Port()));  // the later line counts
+  ApiShop shop;
+  E2eInstallation& installation = shop.installation;
+  installation.AddConfiguration("ApiListen", "0.0.0.0:" + std::to_string(shop.api.Port()));  // the later line counts
   installation.Start({E2eInstallation::kSoftKey, kPin, kUid});
   ASSERT_EQ(installation.WaitForStartInfo().substr(0, 3), "OK,");
   installation.Drop("INV_NS_plain.csv", SampleInvoice());
   ASSERT_TRUE(E2eInstallation::WaitForFile(installation.Output() / "INV_NS_plain_basic.csv", 30s));
   EXPECT_NE(installation.Log().find("is not a loopback address: it needs ApiCertFile and ApiKeyFile"), std::string::npos)
       << installation.Log();
-  EXPECT_FALSE(api.Client()->Get("/v1/status"));  // nobody listens
-  installation.Drop("CMD_ZZZZ.csv", "STOP-TELVANO,\r\n");
-  EXPECT_EQ(installation.WaitForExit(30s), 0);
+  EXPECT_FALSE(shop.api.Client()->Get("/v1/status"));  // nobody listens
+  EXPECT_EQ(shop.Stop(), 0);
 }
 
 }  // namespace
