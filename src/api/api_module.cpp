@@ -62,6 +62,7 @@ void ApiModule::Start() {
     ApiToken token = ApiToken::Load(settings->tokenFile);
     m_folders.Create();
     NoteCertificate();
+    m_board.SetProcessorUp(true);  // the unattended start has just reached it
     auto server = std::make_unique<ApiServer>(*settings, std::move(token), m_queue, m_board);
     server->Start();
     m_server = std::move(server);

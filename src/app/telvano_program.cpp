@@ -343,7 +343,8 @@ void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
   const RoadStep step(*m_api);
   const auto handed = m_clock.Now();
   m_invoice->ProcessCsvInvoice(bareName);
-  m_api->NoteFileInvoice(m_invoice->LastOutcome(), m_clock.Now() - handed);
+  const invoice::InvoiceOutcome& outcome = m_invoice->LastOutcome();
+  m_api->NoteFileInvoice(outcome, m_clock.Now() - handed - outcome.paused);
 }
 
 void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {

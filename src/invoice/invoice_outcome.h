@@ -20,6 +20,7 @@ struct InvoiceOutcome {
   // How long the processor took to answer the invoice request; negative when none was sent.
   std::chrono::milliseconds processorTime{-1};
   bool processorAnswered = false;  // the request got an HTTP answer (valid when one was sent)
+  std::chrono::milliseconds paused{0};  // the pause after it (it came after the outcome was known)
 };
 
 // The name of an outcome as the API and the metrics spell it ("signed", "refused", …).

@@ -316,6 +316,7 @@ std::chrono::milliseconds TFormInvoice::PauseFor(std::size_t itemCount) {
 }
 
 void TFormInvoice::SendPause(std::size_t itemCount) {
+  m_outcome.paused = PauseFor(itemCount);
   if (m_pauseWait) {
     m_pauseWait(PauseFor(itemCount));
   } else {
