@@ -57,16 +57,17 @@ class ApiE2eTest : public ::testing::Test {
 };
 
 TEST_F(ApiE2eTest, FiftyClientsAtOnceAreSignedEachOnceInTheOrderTheyCame) {
+  installation.AddConfiguration("ApiWaitSeconds", "120");  // every client waits for its own answer
   StartProgram();
-  // The first invoice holds the road for two seconds, so the other 49 queue up in the order they arrive.
-  sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(2000));
+  // The first invoice holds the road for three seconds, so the other 49 queue up in the order they arrive.
+  sim->QueueFault("/api/v3/invoices", pfrsim::Fault::SignedThenDelayed(3000));
   std::vector<std::future<httplib::Result>> clients;
   for (int i = 0; i < 50; ++i) {
     const std::string item = "C" + std::to_string(100 + i);
     clients.push_back(std::async(std::launch::async, [this, i, item] {
       return api.PostInvoice("client-" + std::to_string(i), "INV_NS_" + item + ".csv", SampleInvoice(item));
     }));
-    std::this_thread::sleep_for(i == 0 ? 300ms : 15ms);
+    std::this_thread::sleep_for(i == 0 ? 300ms : 25ms);
   }
   std::set<std::string> numbers;
   for (auto& client : clients) {
