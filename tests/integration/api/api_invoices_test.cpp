@@ -116,6 +116,14 @@ TEST_F(ApiInvoicesTest, PendingWhileTheAnswerIsLostThenSignedFromTheProcessorsRe
   EXPECT_EQ(m_api->Post("k", "INV_NS_3.csv", Sale()).status, 202);
 
   m_sim->SetLookupAvailable(true);
+  // The POS's road could ask now, but the invoice is the API's: it is neither finished into the exchange
+  // folder nor is a POS file of its name taken meanwhile.
+  m_clock.Advance(std::chrono::minutes(2));
+  m_invoice->ResolveOpenInvoices();
+  EXPECT_TRUE(ExchangeIsEmpty());
+  EXPECT_EQ(Count("inv_flight"), 1);
+  EXPECT_TRUE(m_invoice->HoldsInput("INV_NS_3.csv"));
+
   ResolveLater();
   const ApiAnswer signedLater = m_api->Get("k");
   EXPECT_EQ(signedLater.status, 200) << signedLater.body;
