@@ -1,3 +1,4 @@
+// The hand-over queue with real threads: a request waits for its answer with a bound, in real time.
 #include <gtest/gtest.h>
 
 #include <future>
