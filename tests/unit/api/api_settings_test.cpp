@@ -34,11 +34,10 @@ TEST_P(ApiListenTest, AddressAndWhatANonLoopbackOneNeeds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Addresses, ApiListenTest,
-    ::testing::Values(ListenCase{"127.0.0.1:8585", "", "127.0.0.1", 8585}, ListenCase{"127.1.2.3:1", "", "127.1.2.3", 1},
-                      ListenCase{"localhost:65535", "", "localhost", 65535}, ListenCase{"[::1]:8585", "", "::1", 8585},
+    ::testing::Values(ListenCase{"127.0.0.1:8585", "", "127.0.0.1", 8585}, ListenCase{"localhost:65535", "", "localhost", 65535},
+                      ListenCase{"[::1]:8585", "", "::1", 8585},
                       ListenCase{"0.0.0.0:8585", "", nullptr, 0},          // every address, plain HTTP: refused
                       ListenCase{"192.168.1.5:8585", "", nullptr, 0},      // the shop's network, plain HTTP
-                      ListenCase{"[::]:8585", "", nullptr, 0},
                       ListenCase{"0.0.0.0:8585", "cert.pem", "0.0.0.0", 8585},  // HTTPS: allowed
                       ListenCase{"128.0.0.1:80", "", nullptr, 0},  // not in 127/8
                       ListenCase{"127.0.0.1", "", nullptr, 0}, ListenCase{"127.0.0.1:0", "", nullptr, 0},
