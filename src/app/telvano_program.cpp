@@ -8,6 +8,7 @@
 
 #include "db/schema.h"
 #include "sdc/certificate_end.h"
+#include "sdc/sdc_error.h"
 #include "db/settings.h"
 #include "invoice/test_invoice.h"
 #include "app/stop_request.h"
@@ -272,9 +273,10 @@ void TelvanoProgram::SaveProcessorInfo(int kind) {
   try {
     m_common.SaveProcessorInfo(kind, true);
   } catch (const std::exception& error) {
-    // The request's or the file's failure, as it is: the menu stays for another try.
+    // The request's or the file's failure, as it is: the menu stays for another try, and a file of an
+    // earlier success is not taken for this one.
     AppendLog(core::OneLine(error.what()));
-    m_yellowMsg.ShowInfo(error.what());
+    m_yellowMsg.ShowInfo(std::string(error.what()) + "\n\n" + sdc::kEarlierFileStaysText);
   }
 }
 
