@@ -9,6 +9,7 @@
 
 #include "certificate_setup.h"
 #include "core/configuration.h"
+#include "db/connection_string.h"
 #include "db/database.h"
 #include "db/schema.h"
 #include "db/settings.h"
@@ -185,12 +186,11 @@ bool TakeInstallationLock(platform::SingleInstanceLock& lock, std::ostream& err)
   }
 }
 
-// DB_Fullname "host:/path" names a database that a Firebird server opens.
+// A DB_Fullname with a host ("host:/path", "host/port:/path", "inet://...") names a database that a
+// Firebird server opens.
 bool UsesDatabaseServer(const std::string& configFile) {
   try {
-    const std::string name = core::LoadConfiguration(configFile).DB_Fullname;
-    const std::size_t colon = name.find(':');
-    return colon != std::string::npos && name.find('/') > colon;
+    return db::ReadConnectionString(core::LoadConfiguration(configFile).DB_Fullname).ThroughServer();
   } catch (const std::exception&) {
     return false;
   }
@@ -241,6 +241,11 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
       !FitsOnOneLine(options.dbServer) || !FitsOnOneLine(options.dbPassword)) {
     err << "telvano-setup: a folder, code page, server or password with a line break cannot go into the "
            "configuration file\n";
+    return 1;
+  }
+  if (!options.dbServer.empty() && !NamesDatabaseServer(options.dbServer)) {
+    err << "telvano-setup: --db-server " << options.dbServer
+        << " is not a host name or address, with or without /PORT; nothing was changed\n";
     return 1;
   }
   for (const std::string& program : options.programs) {
