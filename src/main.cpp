@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "core/headless_yellow_msg_view.h"
 #include "platform/clock.h"
 #include "platform/file_probe.h"
+#include "platform/journal_stream.h"
 #include "platform/single_instance_lock.h"
 #include "platform/stop_signals.h"
 #include "ui/certificate_window.h"
@@ -115,7 +117,8 @@ int main(int argc, char** argv) {
 
   telvano::ui::MainWindow mainWindow(!headless);
   telvano::ui::YellowMsgWindow yellowMsgWindow;
-  telvano::core::HeadlessYellowMsgView headlessMessages;
+  // Under systemd the numbered messages reach the journal through the log, with their priorities.
+  telvano::core::HeadlessYellowMsgView headlessMessages(std::cerr, telvano::platform::StderrIsJournal());
   telvano::core::YellowMsgView& messageView =
       headless ? static_cast<telvano::core::YellowMsgView&>(headlessMessages) : yellowMsgWindow;
 

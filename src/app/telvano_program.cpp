@@ -1,6 +1,5 @@
 #include "app/telvano_program.h"
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -19,7 +18,8 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
                                bool headless, StillBeingWrittenProbe stillBeingWritten)
     : m_clock(clock),
       m_main(std::move(configuration), clock, views.main, headless),
-      m_log(m_main.Configuration(), clock),
+      m_log(m_main.Configuration(), clock,
+            platform::StderrIsJournal() ? core::LogEcho::Journal : core::LogEcho::Stderr),
       m_http(m_main.Configuration(), m_main.WorkingState()),
       m_common(m_main.Configuration(), m_main.WorkingState(), m_http, m_yellowMsg),
       m_workingCertificate(m_main.WorkingState(), m_connection, m_yellowMsg),
@@ -55,7 +55,8 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.login = &m_login;
   modules.processCsvInvoice = [this](const std::string& name) { ProcessCsvInvoice(name); };
   modules.processCmdFile = [this](const std::string& name) { ProcessCmdFile(name); };
-  modules.appendLog = [this](const std::string& text) { AppendLog(text); };
+  // The main module logs only what went wrong with the start or a tick.
+  modules.appendLog = [this](const std::string& text) { AppendLog(text, platform::Priority::Error); };
   modules.stillBeingWritten = std::move(stillBeingWritten);
   modules.prepareTick = [this] { return PrepareTick(); };
   modules.inputHeld = [this](const std::string& name) { return m_invoice && m_invoice->HoldsInput(name); };
@@ -103,6 +104,7 @@ void TelvanoProgram::ConnectDatabase() {
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
   m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common,
                                           m_printer, m_main, m_clock);
+  m_cmd->SetLog([this](const std::string& line) { AppendLog(line); });
 }
 
 void TelvanoProgram::ProbeDatabase() { db::ProbeDatabase(Database()); }
@@ -176,7 +178,8 @@ bool TelvanoProgram::ReachDatabase() {
   } catch (const db::DbError& error) {
     if (m_databaseProblem != error.what()) {
       m_databaseProblem = error.what();
-      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what());
+      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what(),
+                platform::Priority::Error);
     }
   }
   try {
@@ -184,12 +187,13 @@ bool TelvanoProgram::ReachDatabase() {
   } catch (const db::DbError& error) {
     if (m_databaseProblem != error.what()) {
       m_databaseProblem = error.what();
-      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what());
+      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what(),
+                platform::Priority::Error);
     }
     return false;
   }
   m_databaseProblem.clear();
-  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back");
+  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back", platform::Priority::Information);
   return true;
 }
 
@@ -285,11 +289,11 @@ void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {
   if (m_cmd) m_cmd->ProcessCmdFile(bareName);
 }
 
-void TelvanoProgram::AppendLog(const std::string& text) {
+void TelvanoProgram::AppendLog(const std::string& text, platform::Priority priority) {
   try {
-    m_log.AppendLogLine(core::kLogFileName, text);
+    m_log.AppendLogLine(core::kLogFileName, text, priority);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+    m_log.Echo(error.what(), platform::Priority::Error);
   }
 }
 

@@ -91,7 +91,7 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   db::Database& Database();
   void ProcessCsvInvoice(const std::string& bareName);
   void ProcessCmdFile(const std::string& bareName);
-  void AppendLog(const std::string& text);
+  void AppendLog(const std::string& text, platform::Priority priority = platform::Priority::Warning);
   bool PrepareTick();
   bool ReachDatabase();
   void ShowHomeAgain();

@@ -337,13 +337,16 @@ void TFormMainTELVANO::WriteStartStopNotice(bool isStart, bool ok) {
 std::string TFormMainTELVANO::LocalIsoTime() const { return core::LocalIsoTime(m_clock); }
 
 void TFormMainTELVANO::Log(const std::string& text) {
-  std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
-  if (!m_modules.appendLog) return;
-  try {
-    m_modules.appendLog(text);
-  } catch (const std::exception&) {
-    // the log is a record, not a condition of work
+  // The log writer echoes its lines to stderr; without one the line goes there alone.
+  if (m_modules.appendLog) {
+    try {
+      m_modules.appendLog(text);
+      return;
+    } catch (const std::exception&) {
+      // the log is a record, not a condition of work
+    }
   }
+  std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
 }
 
 }  // namespace telvano::app

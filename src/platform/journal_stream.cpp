@@ -22,7 +22,7 @@ std::string JournalLine(Priority priority, const std::string& text) {
   return "<" + std::to_string(static_cast<int>(priority)) + ">" + text;
 }
 
-void WriteJournalLines(Priority priority, const std::string& text) {
+std::string JournalLines(Priority priority, const std::string& text) {
   std::string bytes;
   std::size_t start = 0;
   do {
@@ -33,6 +33,11 @@ void WriteJournalLines(Priority priority, const std::string& text) {
     bytes += JournalLine(priority, line) + "\n";
     start = end + 1;
   } while (start < text.size());
+  return bytes;
+}
+
+void WriteJournalLines(Priority priority, const std::string& text) {
+  const std::string bytes = JournalLines(priority, text);
   std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   std::fflush(stderr);
 }

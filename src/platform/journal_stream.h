@@ -13,7 +13,11 @@ bool StderrIsJournal();
 // "<N>" + text: the line as the journal reads it with its priority.
 std::string JournalLine(Priority priority, const std::string& text);
 
-// Writes each line of `text` to stderr with the priority in front (the journal takes every line on its own).
+// Every line of `text` with the priority in front, each ended by a line feed (the journal takes every line
+// on its own); a CR before a line feed goes.
+std::string JournalLines(Priority priority, const std::string& text);
+
+// Writes JournalLines(priority, text) to stderr.
 void WriteJournalLines(Priority priority, const std::string& text);
 
 }  // namespace telvano::platform
