@@ -2,9 +2,11 @@
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
+#include "core/backup_request.h"
 #include "db/schema.h"
 #include "db/settings.h"
 #include "invoice/test_invoice.h"
@@ -21,6 +23,8 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
       m_log(m_main.Configuration(), clock,
             platform::StderrIsJournal() ? core::LogEcho::Journal : core::LogEcho::Stderr),
       m_http(m_main.Configuration(), m_main.WorkingState()),
+      m_watch(m_main.Configuration(), m_main.WorkingState(), clock, m_notifier,
+              [this](const std::string& text, platform::Priority priority) { AppendLog(text, priority); }),
       m_common(m_main.Configuration(), m_main.WorkingState(), m_http, m_yellowMsg),
       m_workingCertificate(m_main.WorkingState(), m_connection, m_yellowMsg),
       m_login(*this, m_main.WorkingState(), m_yellowMsg, &clock),
@@ -30,7 +34,8 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
           [this] { m_main.EndCompanion(); }),
       m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }),
       m_execScript(m_main.Configuration(), m_main.WorkingState(), m_connection, m_yellowMsg, clock,
-                   [this](const std::string& text) { AppendLog(text); }, stillBeingWritten),
+                   [this](const std::string& text, platform::Priority priority) { AppendLog(text, priority); },
+                   stillBeingWritten),
       m_changePassword(m_connection, m_yellowMsg),
       m_invoiceJson(m_main.Configuration(), m_http, clock),
       m_certificate(m_main.Configuration(), m_main.WorkingState(), m_connection, m_http, m_common,
@@ -62,6 +67,7 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.inputHeld = [this](const std::string& name) { return m_invoice && m_invoice->HoldsInput(name); };
   modules.rejectOddInput = [this](const std::string& name) { RejectOddInput(name); };
   modules.menuActions = this;
+  modules.started = [this] { m_watch.Started(m_connection.get(), m_http.Timeouts()); };
   m_main.Attach(std::move(modules));
 }
 
@@ -156,7 +162,10 @@ void TelvanoProgram::ResolveOpenInvoices() {
 
 bool TelvanoProgram::PrepareTick() {
   m_polling = true;
-  if (!m_invoice || !ReachDatabase()) return false;
+  const bool reached = m_invoice && ReachDatabase();
+  m_watch.Tick(reached ? m_connection.get() : nullptr, m_databaseProblem);
+  if (!reached) return false;
+  ServeBackupRequest();
   try {
     m_invoice->ResolveOpenInvoices();
   } catch (const std::exception& error) {
@@ -195,6 +204,27 @@ bool TelvanoProgram::ReachDatabase() {
   m_databaseProblem.clear();
   AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back", platform::Priority::Information);
   return true;
+}
+
+// telvano-setup --backup asks for the backup here while the program holds the database: it is taken between
+// two files, with the menu's own backup, and answered beside the request.
+void TelvanoProgram::ServeBackupRequest() {
+  const std::string folder = m_main.Configuration().ApplDataDir;
+  const std::optional<std::string> token = core::TakeBackupRequest(folder);
+  if (!token) return;
+  core::BackupAnswer answer{*token, true, m_execScript.BackupFileName("")};
+  try {
+    m_execScript.SaveBackup("");
+  } catch (const std::exception& error) {
+    answer.saved = false;
+    answer.text = error.what();
+  }
+  try {
+    core::WriteBackupAnswer(folder, answer);
+  } catch (const std::exception& error) {
+    AppendLog(std::string("Odgovor za BACKUP nije upisan / The backup's answer could not be written: ") +
+              error.what());
+  }
 }
 
 void TelvanoProgram::RejectOddInput(const std::string& bareName) {
@@ -282,10 +312,12 @@ std::string TelvanoProgram::CertificateEndText() {
 }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
+  m_watch.NoteHandledFile();
   if (m_invoice) m_invoice->ProcessCsvInvoice(bareName);
 }
 
 void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {
+  m_watch.NoteHandledFile();
   if (m_cmd) m_cmd->ProcessCmdFile(bareName);
 }
 

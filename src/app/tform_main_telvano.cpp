@@ -56,6 +56,7 @@ void TFormMainTELVANO::FormShow(const std::vector<std::string>& arguments) {
     RequestTerminate();
     return;
   }
+  if (m_modules.started) m_modules.started();
   if (!m_workingState.Unattended) ShowMenu(0);
   m_view.SetPanelsVisible(!m_workingState.Unattended);
   if (m_workingState.Unattended) m_view.SetTimerEnabled(true);
@@ -190,6 +191,7 @@ bool TFormMainTELVANO::RunUnattended(const std::vector<std::string>& arguments) 
 }
 
 void TFormMainTELVANO::AbandonStart() {
+  m_abandoned = true;
   try {
     WriteStartStopNotice(true, false);
   } catch (const std::exception& error) {

@@ -108,8 +108,8 @@ db::Database& TFormExecScript::Connection() {
   return *m_connection;
 }
 
-void TFormExecScript::Log(const std::string& text) const {
-  if (m_appendLog) m_appendLog(text);
+void TFormExecScript::Log(const std::string& text, platform::Priority priority) const {
+  if (m_appendLog) m_appendLog(text, priority);
 }
 
 void TFormExecScript::SetPanelFile(const std::string& text) {
@@ -208,7 +208,8 @@ void TFormExecScript::RunScript(const std::string& fileName) {
     if (removeError) notDeleted = "\n\nScript nije obrisan / The script was not deleted: " + why;
   }
   Log("SQL script " + fileName + " run: " + std::to_string(run.executed) + " statement(s) done, " +
-      std::to_string(run.failures.size()) + " failed");
+      std::to_string(run.failures.size()) + " failed",
+      run.failures.empty() ? platform::Priority::Information : platform::Priority::Warning);
   m_messages.ShowInfo(kScriptDoneText + failedLines + notDeleted);
 }
 
@@ -237,7 +238,7 @@ void TFormExecScript::SaveBackup(const std::string& suffix) {
     Log("BACKUP not saved: " + target + ": " + OneLine(error.what()));
     throw std::runtime_error(kBackupFailedText + target + "\n\n" + error.what());
   }
-  Log("BACKUP saved: " + target);
+  Log("BACKUP saved: " + target, platform::Priority::Information);
 }
 
 bool TFormExecScript::BackupDatabase(const std::string& suffix, bool interactive) {

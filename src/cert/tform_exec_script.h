@@ -11,6 +11,7 @@
 #include "core/working_state.h"
 #include "db/database.h"
 #include "platform/clock.h"
+#include "platform/journal_stream.h"
 
 namespace telvano::cert {
 
@@ -32,8 +33,8 @@ inline constexpr const char* kBackupFolderName = "BackupDB";
 // Messages go to the operator through the message service, and every failure leaves a log line.
 class TFormExecScript {
  public:
-  // Appends one line to the program's log file; never raises.
-  using LogLine = std::function<void(const std::string& text)>;
+  // Appends one line to the program's log file with its weight (a success is information); never raises.
+  using LogLine = std::function<void(const std::string& text, platform::Priority priority)>;
   // True while another process still writes the file (the script is not complete yet).
   using StillBeingWrittenProbe = std::function<bool(const std::string& path)>;
 
@@ -84,7 +85,7 @@ class TFormExecScript {
   ExecScriptView& View();
   db::Database& Connection();
   void SetPanelFile(const std::string& text);
-  void Log(const std::string& text) const;
+  void Log(const std::string& text, platform::Priority priority = platform::Priority::Warning) const;
 
   const core::Configuration& m_configuration;
   const core::WorkingState& m_workingState;

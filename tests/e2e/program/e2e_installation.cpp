@@ -141,6 +141,11 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
     if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+    // A test run under systemd must not hand its own notify socket or journal stream to the program.
+    if (text.rfind("NOTIFY_SOCKET=", 0) == 0 || text.rfind("JOURNAL_STREAM=", 0) == 0 ||
+        text.rfind("WATCHDOG_", 0) == 0) {
+      continue;
+    }
     environment.push_back(text);
   }
   environment.push_back("TELVANO_REGISTRY=" + m_registry.string());
@@ -150,6 +155,7 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
     environment.push_back("DISPLAY=" + display);
   }
   environment.push_back("TELVANO_LOCK_DIR=" + (lockDir.empty() ? Root() : lockDir).string());
+  environment.insert(environment.end(), m_environment.begin(), m_environment.end());
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -167,7 +173,7 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
 }
 
 void E2eInstallation::Start(const std::vector<std::string>& arguments, const std::string& display) {
-  m_pid = Spawn(arguments, Root() / "stderr.txt", display);
+  m_pid = Spawn(arguments, StderrPath(), display);
 }
 
 int E2eInstallation::RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
@@ -246,7 +252,7 @@ std::string E2eInstallation::Log() const {
 }
 
 std::string E2eInstallation::StderrText() const {
-  const fs::path file = Root() / "stderr.txt";
+  const fs::path file = StderrPath();
   return fs::exists(file) ? ReadFileBytes(file) : std::string();
 }
 

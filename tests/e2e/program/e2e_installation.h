@@ -42,6 +42,8 @@ class E2eInstallation {
   // Hands the database file to a Firebird server's user and names it "localhost:<path>" in the
   // configuration, with the server's SYSDBA password.
   void UseDatabaseServer(const std::string& password);
+  // One more `name=value` in the program's environment at its next start (NOTIFY_SOCKET, JOURNAL_STREAM …).
+  void SetEnvironment(const std::string& name, const std::string& value) { m_environment.push_back(name + "=" + value); }
   pid_t Pid() const { return m_pid; }
 
   // Starts telvano with `arguments`; its stderr goes to StderrText(). Headless, unless a display is named
@@ -74,6 +76,7 @@ class E2eInstallation {
   std::filesystem::path RegistryPath() const { return m_root.Path() / "TELVANO.conf"; }
   std::string Log() const;
   std::string StderrText() const;
+  std::filesystem::path StderrPath() const { return m_root.Path() / "stderr.txt"; }
   void SetRegistryPath(std::filesystem::path path) { m_registry = std::move(path); }
   // The DB_VERSION mark as stored (the program must have ended).
   std::string StoredDbVersion() const;
@@ -84,6 +87,7 @@ class E2eInstallation {
 
   TempDir m_root;
   std::filesystem::path m_registry;
+  std::vector<std::string> m_environment;
   pid_t m_pid = -1;
 };
 
