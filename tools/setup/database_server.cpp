@@ -72,6 +72,11 @@ std::string ReadSysdbaPassword(const std::string& file) {
   throw std::runtime_error(file + " holds no ISC_PASSWORD: give the password with --db-password");
 }
 
+bool IsServerDatabaseName(const std::string& dbFullname) {
+  const std::size_t colon = dbFullname.find(':');
+  return colon != std::string::npos && dbFullname.find('/') > colon;
+}
+
 std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile) {
   return host + ":" + databaseFile;
 }

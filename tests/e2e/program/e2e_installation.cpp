@@ -246,6 +246,25 @@ void E2eInstallation::Drop(const std::string& name, const std::string& bytes) co
   fs::rename(hidden, Input() / name);
 }
 
+SetupRun E2eInstallation::RunSetup(std::vector<std::string> arguments) const {
+  const std::string outPath = (Root() / "setup-out.txt").string();
+  const std::string errPath = (Root() / "setup-err.txt").string();
+  arguments.insert(arguments.begin(), {TELVANO_SETUP_PROGRAM, "--root", Root().string()});
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(outPath), ReadFileBytes(errPath)};
+}
+
 std::string E2eInstallation::Log() const {
   const fs::path file = Root() / "App" / "Logs" / "TELVANO_log.txt";
   return fs::exists(file) ? ReadFileBytes(file) : std::string();

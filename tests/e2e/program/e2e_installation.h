@@ -24,6 +24,13 @@ struct CertificateRow {
   bool withEnvName = true;  // a database below 10.14 has no env_name column yet
 };
 
+// What one run of telvano-setup did.
+struct SetupRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
 // A complete installation in a temporary folder (program folders, exchange tree, database with secrets and
 // certificates, configuration file) and the real `telvano` program started on it, headless, as a POS starts
 // it.
@@ -65,6 +72,9 @@ class E2eInstallation {
   std::string WaitForStartInfo(std::chrono::milliseconds limit = std::chrono::seconds(30));
 
   void Drop(const std::string& name, const std::string& bytes) const;
+
+  // Runs telvano-setup --root Root() with `arguments` (separate words) and collects what it printed.
+  SetupRun RunSetup(std::vector<std::string> arguments) const;
 
   std::filesystem::path Root() const { return m_root.Path(); }
   std::filesystem::path Input() const { return m_root.Path() / "Exch" / "SDC_Inp"; }
