@@ -48,6 +48,9 @@ void ServiceWatch::Tick(db::Database* database, const std::string& problem) {
 
 void ServiceWatch::Refresh(db::Database* database, const std::string& problem) {
   const auto now = m_clock.Now();
+  // The last signature changes only when a file was handled or an open invoice was finished: a shop's years
+  // of receipts are not searched every half minute.
+  const bool fileHandled = m_lookAgain;
   m_lookAgain = false;
   m_lastLook = now;
   m_report.written = now;
@@ -63,11 +66,17 @@ void ServiceWatch::Refresh(db::Database* database, const std::string& problem) {
   m_report.databaseProblem = core::OneLine(problem);
   if (database != nullptr) {
     try {
-      m_report.openInvoices = invoice::ListOpenInvoices(*database, m_configuration, now);
-      m_report.lastSigned = invoice::LastSignedTime(*database, now);
+      std::vector<core::OpenInvoice> open = invoice::ListOpenInvoices(*database, m_configuration, now);
+      const bool finished = open.size() < m_report.openInvoices.size();
+      m_report.openInvoices = std::move(open);
+      if (fileHandled || finished || !m_signatureKnown) {
+        m_report.lastSigned = invoice::LastSignedTime(*database, now);
+        m_signatureKnown = true;
+      }
     } catch (const std::exception& error) {
-      // The invoices of the last look stand; the next look tries again.
+      // What the last look saw stands; the next look tries again.
       m_report.databaseProblem = core::OneLine(error.what());
+      m_signatureKnown = false;
     }
   }
   try {

@@ -50,6 +50,7 @@ class ServiceWatch {
   core::ServiceReport m_report;
   bool m_started = false;
   bool m_lookAgain = true;
+  bool m_signatureKnown = false;
   std::chrono::system_clock::time_point m_lastLook;
   std::chrono::sys_days m_announcedDay{};
 };
