@@ -29,6 +29,7 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string TelvanoProgram() { return BuildDir() + "/src/ui/telvano"; }
+std::string SetupProgram() { return BuildDir() + "/tools/setup/telvano-setup"; }
 
 // TELVANO_E2E_TIME_SCALE stretches every wait (a program under valgrind is many times slower).
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
@@ -249,7 +250,7 @@ void E2eInstallation::Drop(const std::string& name, const std::string& bytes) co
 SetupRun E2eInstallation::RunSetup(std::vector<std::string> arguments) const {
   const std::string outPath = (Root() / "setup-out.txt").string();
   const std::string errPath = (Root() / "setup-err.txt").string();
-  arguments.insert(arguments.begin(), {TELVANO_SETUP_PROGRAM, "--root", Root().string()});
+  arguments.insert(arguments.begin(), {SetupProgram(), "--root", Root().string()});
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
