@@ -11,6 +11,7 @@
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
 #include "support/notify_socket.h"
+#include "support/pfr_sim_fixture.h"
 
 namespace telvano::testing {
 namespace {
@@ -23,9 +24,7 @@ constexpr const char* kUid = "YJLQTEQR";
 std::unique_ptr<pfrsim::PfrSimulator> StartLpfr() {
   pfrsim::SimOptions options;
   options.uid = kUid;
-  auto sim = std::make_unique<pfrsim::PfrSimulator>(options);
-  sim->Start();
-  return sim;
+  return StartLpfrSimulator(options);
 }
 
 // The longest pause between two WATCHDOG=1 notices within `span`.

@@ -14,6 +14,7 @@
 #include "db/database.h"
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
+#include "support/pfr_sim_fixture.h"
 
 namespace telvano::testing {
 namespace {
@@ -52,8 +53,7 @@ struct Installation {
   Installation() {
     pfrsim::SimOptions options;
     options.uid = kUid;
-    sim = std::make_unique<pfrsim::PfrSimulator>(options);
-    sim->Start();
+    sim = StartLpfrSimulator(options);
     installation.AddCertificate({kUid, sim->BaseUrl()});
     fs::create_directories(BackupFolder(installation));
     WriteFileBytes(BackupFolder(installation) / "TELVANO_2020-01-01.mlf", "a backup of today's time");
