@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iostream>
-#include <sstream>
 
 #include "core/log_writer.h"
 #include "support/temp_dir.h"
@@ -53,38 +51,6 @@ TEST_F(LogWriterTest, WrittenInTheConfiguredCodePage) {
             "a\x9A"
             "a ???\r\n");
 }
-
-struct EchoCase {
-  LogEcho echo;
-  platform::Priority priority;
-  const char* stderrText;
-};
-
-class LogEchoTest : public LogWriterTest, public ::testing::WithParamInterface<EchoCase> {};
-
-TEST_P(LogEchoTest, TheFileKeepsItsFormAndStderrGetsTheLineItsWay) {
-  std::ostringstream captured;
-  std::streambuf* const saved = std::cerr.rdbuf(captured.rdbuf());
-  LogWriter log(m_configuration, m_clock, GetParam().echo);
-  log.AppendLogLine("TELVANO_log.txt", "Baza nije dostupna / The database is not available\nFirebird's text",
-                    GetParam().priority);
-  m_configuration.LogsDir = (m_dir / "missing-folder");  // a line that cannot be written is still echoed
-  EXPECT_THROW(log.AppendLogLine("TELVANO_log.txt", "second", GetParam().priority), LogWriteError);
-  std::cerr.rdbuf(saved);
-  EXPECT_EQ(LogBytes(), "2024-03-01 08:15:02 Baza nije dostupna / The database is not available\r\n");
-  EXPECT_EQ(captured.str(), GetParam().stderrText);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Echoes, LogEchoTest,
-    ::testing::Values(
-        EchoCase{LogEcho::None, platform::Priority::Error, ""},
-        EchoCase{LogEcho::Stderr, platform::Priority::Error,
-                 "TELVANO: Baza nije dostupna / The database is not available\nTELVANO: second\n"},
-        EchoCase{LogEcho::Journal, platform::Priority::Error,
-                 "<3>Baza nije dostupna / The database is not available\n<3>second\n"},
-        EchoCase{LogEcho::Journal, platform::Priority::Information,
-                 "<6>Baza nije dostupna / The database is not available\n<6>second\n"}));
 
 TEST_F(LogWriterTest, AFailedWriteIsReportedNotSwallowed) {
   m_configuration.LogsDir = (m_dir / "missing-folder");
