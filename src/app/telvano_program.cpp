@@ -1,11 +1,12 @@
 #include "app/telvano_program.h"
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
+#include "core/backup_request.h"
 #include "db/schema.h"
 #include "sdc/certificate_end.h"
 #include "sdc/sdc_error.h"
@@ -22,8 +23,11 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
                                bool headless, StillBeingWrittenProbe stillBeingWritten)
     : m_clock(clock),
       m_main(std::move(configuration), clock, views.main, headless),
-      m_log(m_main.Configuration(), clock),
+      m_log(m_main.Configuration(), clock,
+            platform::StderrIsJournal() ? core::LogEcho::Journal : core::LogEcho::Stderr),
       m_http(m_main.Configuration(), m_main.WorkingState()),
+      m_watch(m_main.Configuration(), m_main.WorkingState(), clock, m_notifier,
+              [this](const std::string& text, platform::Priority priority) { AppendLog(text, priority); }),
       m_common(m_main.Configuration(), m_main.WorkingState(), m_http, m_yellowMsg),
       m_workingCertificate(m_main.WorkingState(), m_connection, m_yellowMsg),
       m_login(*this, m_main.WorkingState(), m_yellowMsg, &clock),
@@ -33,7 +37,8 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
           [this] { m_main.EndCompanion(); }),
       m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }),
       m_execScript(m_main.Configuration(), m_main.WorkingState(), m_connection, m_yellowMsg, clock,
-                   [this](const std::string& text) { AppendLog(text); }, stillBeingWritten),
+                   [this](const std::string& text, platform::Priority priority) { AppendLog(text, priority); },
+                   stillBeingWritten),
       m_changePassword(m_connection, m_yellowMsg),
       m_invoiceJson(m_main.Configuration(), m_http, clock),
       m_certificate(m_main.Configuration(), m_main.WorkingState(), m_connection, m_http, m_common,
@@ -62,12 +67,14 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.login = &m_login;
   modules.processCsvInvoice = [this](const std::string& name) { ProcessCsvInvoice(name); };
   modules.processCmdFile = [this](const std::string& name) { ProcessCmdFile(name); };
-  modules.appendLog = [this](const std::string& text) { AppendLog(text); };
+  // The main module logs only what went wrong with the start or a tick.
+  modules.appendLog = [this](const std::string& text) { AppendLog(text, platform::Priority::Error); };
   modules.stillBeingWritten = std::move(stillBeingWritten);
   modules.prepareTick = [this] { return PrepareTick(); };
   modules.inputHeld = [this](const std::string& name) { return m_invoice && m_invoice->HoldsInput(name); };
   modules.rejectOddInput = [this](const std::string& name) { RejectOddInput(name); };
   modules.menuActions = this;
+  modules.started = [this] { m_watch.Started(m_connection.get(), m_http.Timeouts()); };
   m_main.Attach(std::move(modules));
 }
 
@@ -110,6 +117,7 @@ void TelvanoProgram::ConnectDatabase() {
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
   m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common,
                                           m_printer, m_main, m_clock);
+  m_cmd->SetLog([this](const std::string& line) { AppendLog(line); });
 }
 
 void TelvanoProgram::ProbeDatabase() { db::ProbeDatabase(Database()); }
@@ -161,7 +169,10 @@ void TelvanoProgram::ResolveOpenInvoices() {
 
 bool TelvanoProgram::PrepareTick() {
   m_polling = true;
-  if (!m_invoice || !ReachDatabase()) return false;
+  const bool reached = m_invoice && ReachDatabase();
+  m_watch.Tick(reached ? m_connection.get() : nullptr, m_databaseProblem);
+  if (!reached) return false;
+  ServeBackupRequest();
   try {
     m_invoice->ResolveOpenInvoices();
   } catch (const std::exception& error) {
@@ -183,7 +194,8 @@ bool TelvanoProgram::ReachDatabase() {
   } catch (const db::DbError& error) {
     if (m_databaseProblem != error.what()) {
       m_databaseProblem = error.what();
-      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what());
+      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what(),
+                platform::Priority::Error);
     }
   }
   try {
@@ -191,12 +203,13 @@ bool TelvanoProgram::ReachDatabase() {
   } catch (const db::DbError& error) {
     if (m_databaseProblem != error.what()) {
       m_databaseProblem = error.what();
-      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what());
+      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what(),
+                platform::Priority::Error);
     }
     return false;
   }
   m_databaseProblem.clear();
-  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back");
+  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back", platform::Priority::Information);
   return true;
 }
 
@@ -207,6 +220,27 @@ bool TelvanoProgram::OperatorReachesDatabase() {
   m_yellowMsg.ShowInfo(std::string(kDatabaseUnreachableText) +
                        (m_databaseProblem.empty() ? "The database is not connected" : m_databaseProblem));
   return false;
+}
+
+// telvano-setup --backup asks for the backup here while the program holds the database: it is taken between
+// two files, with the menu's own backup, and answered beside the request.
+void TelvanoProgram::ServeBackupRequest() {
+  const std::string folder = m_main.Configuration().ApplDataDir;
+  const std::optional<std::string> token = core::TakeBackupRequest(folder);
+  if (!token) return;
+  core::BackupAnswer answer{*token, true, m_execScript.BackupFileName("")};
+  try {
+    m_execScript.SaveBackup("");
+  } catch (const std::exception& error) {
+    answer.saved = false;
+    answer.text = error.what();
+  }
+  try {
+    core::WriteBackupAnswer(folder, answer);
+  } catch (const std::exception& error) {
+    AppendLog(std::string("Odgovor za BACKUP nije upisan / The backup's answer could not be written: ") +
+              error.what());
+  }
 }
 
 void TelvanoProgram::RejectOddInput(const std::string& bareName) {
@@ -310,18 +344,20 @@ std::string TelvanoProgram::CertificateEndWarning() {
 }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
+  m_watch.NoteHandledFile();
   if (m_invoice) m_invoice->ProcessCsvInvoice(bareName);
 }
 
 void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {
+  m_watch.NoteHandledFile();
   if (m_cmd) m_cmd->ProcessCmdFile(bareName);
 }
 
-void TelvanoProgram::AppendLog(const std::string& text) {
+void TelvanoProgram::AppendLog(const std::string& text, platform::Priority priority) {
   try {
-    m_log.AppendLogLine(core::kLogFileName, text);
+    m_log.AppendLogLine(core::kLogFileName, text, priority);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+    m_log.Echo(error.what(), platform::Priority::Error);
   }
 }
 

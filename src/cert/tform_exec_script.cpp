@@ -160,8 +160,8 @@ db::Database& TFormExecScript::Connection() {
   return *m_connection;
 }
 
-void TFormExecScript::Log(const std::string& text) const {
-  if (m_appendLog) m_appendLog(text);
+void TFormExecScript::Log(const std::string& text, platform::Priority priority) const {
+  if (m_appendLog) m_appendLog(text, priority);
 }
 
 void TFormExecScript::SetPanelFile(const std::string& text) {
@@ -247,7 +247,8 @@ void TFormExecScript::RunScript(const std::string& fileName) {
     if (fs::exists(path)) notDeleted = "\n\nScript nije obrisan / The script was not deleted: " + why;
   }
   Log("SQL script " + fileName + " run: " + std::to_string(run.done.size()) + " statement(s) done, " +
-      std::to_string(run.failures.size()) + " failed");
+      std::to_string(run.failures.size()) + " failed",
+      run.failures.empty() ? platform::Priority::Information : platform::Priority::Warning);
   m_messages.ShowInfo(kScriptDoneText + FailureLines(run.failures) + notDeleted);
 }
 
@@ -350,7 +351,7 @@ void TFormExecScript::SaveBackup(const std::string& suffix) {
     Log("BACKUP not saved: " + target + ": " + OneLine(error.what()));
     throw std::runtime_error(kBackupFailedText + target + "\n\n" + error.what());
   }
-  Log("BACKUP saved: " + target);
+  Log("BACKUP saved: " + target, platform::Priority::Information);
 }
 
 bool TFormExecScript::BackupDatabase(const std::string& suffix, bool interactive) {

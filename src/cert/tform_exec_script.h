@@ -12,6 +12,7 @@
 #include "db/database.h"
 #include "db/sql_script.h"
 #include "platform/clock.h"
+#include "platform/journal_stream.h"
 
 namespace telvano::cert {
 
@@ -52,8 +53,8 @@ inline constexpr const char* kBackupFolderName = "BackupDB";
 // Messages go to the operator through the message service, and every failure leaves a log line.
 class TFormExecScript {
  public:
-  // Appends one line to the program's log file; never raises.
-  using LogLine = std::function<void(const std::string& text)>;
+  // Appends one line to the program's log file with its weight (a success is information); never raises.
+  using LogLine = std::function<void(const std::string& text, platform::Priority priority)>;
   // True while another process still writes the file (the script is not complete yet).
   using StillBeingWrittenProbe = std::function<bool(const std::string& path)>;
 
@@ -114,7 +115,7 @@ class TFormExecScript {
   ExecScriptView& View();
   db::Database& Connection();
   void SetPanelFile(const std::string& text);
-  void Log(const std::string& text) const;
+  void Log(const std::string& text, platform::Priority priority = platform::Priority::Warning) const;
   void ReportStoppedScript(const std::string& fileName, const db::ScriptRun& run);
   std::string KeepNotRunLines(const std::string& fileName, const db::ScriptRun& run) const;
 

@@ -73,6 +73,10 @@ std::string ReadSysdbaPassword(const std::string& file) {
   throw std::runtime_error(file + " holds no ISC_PASSWORD: give the password with --db-password");
 }
 
+bool IsServerDatabaseName(const std::string& dbFullname) {
+  return db::ReadConnectionString(dbFullname).ThroughServer();
+}
+
 std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile) {
   // An IPv6 address goes into brackets, or its colons would end the host part: "::1/3051" gives
   // "[::1]/3051:/path".

@@ -15,6 +15,10 @@ inline constexpr const char* kServerUser = "firebird";
 // has no such line.
 std::string ReadSysdbaPassword(const std::string& file = kSysdbaPasswordFile);
 
+// True for a DB_Fullname that names a database on a server ("host:/path", "host/port:/path"), false for a
+// file that the embedded engine opens.
+bool IsServerDatabaseName(const std::string& dbFullname);
+
 // The DB_Fullname of a database file reached through the server on `host` (HOST or HOST/PORT):
 // "localhost:/abs/path", "dbhost/3051:/abs/path", "[::1]:/abs/path".
 std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile);

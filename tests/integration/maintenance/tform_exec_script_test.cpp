@@ -68,7 +68,7 @@ class TFormExecScriptTest : public ::testing::Test {
       m_connection,
       m_messages,
       m_clock,
-      [this](const std::string& line) { m_log.push_back(line); },
+      [this](const std::string& line, platform::Priority) { m_log.push_back(line); },
       [this](const std::string& path) { return fs::path(path).filename() == m_stillWritten; }};
 };
 
