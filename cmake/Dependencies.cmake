@@ -8,6 +8,8 @@ find_package(fmt REQUIRED)
 find_package(ICU REQUIRED COMPONENTS uc i18n)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(QRENCODE REQUIRED IMPORTED_TARGET libqrencode)
+# sd_notify: readiness, status and watchdog notices to systemd.
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 find_package(GIF REQUIRED)
 
 # Firebird: the client library (libfbclient) opens a plain path embedded, host:path through a server.

@@ -4,7 +4,8 @@
 # the maintainer scripts and the control fields.
 #
 # Two packages, one per install component:
-#   telvano      what a shop needs: telvano, telvano-setup, Ostrapo, their manual pages, telvano.service.
+#   telvano      what a shop needs: telvano, telvano-setup, Ostrapo, their manual pages, telvano.service and
+#                the nightly backup (telvano-backup.service, telvano-backup.timer).
 #                It is CMake's default component ("Unspecified"): every install rule that names no
 #                component lands here, so a program added later cannot fall out of the shop's package.
 #   telvano-sim  the processor simulator pfr-sim and the test PKI script, for tests and demonstrations;
@@ -55,8 +56,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/telvano-sim.lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME telvano-sim
         COMPONENT ${TELVANO_SIM_COMPONENT})
 
-# Debian 12 keeps the units of its packages in /lib/systemd/system.
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/telvano.service DESTINATION /lib/systemd/system)
+# Debian 12 keeps the units of its packages in /lib/systemd/system: the program's service and the nightly
+# backup's service and timer (postinst enables the timer).
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/telvano.service ${PROJECT_SOURCE_DIR}/packaging/telvano-backup.service
+              ${PROJECT_SOURCE_DIR}/packaging/telvano-backup.timer
+        DESTINATION /lib/systemd/system)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -93,7 +97,8 @@ string(CONCAT CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION
     "\n"
     "The package holds telvano, the installation tool telvano-setup, the\n"
     "receipt-print sender Ostrapo and telvano.service for shop servers that run it\n"
-    "unattended. The processor simulator is in telvano-sim.")
+    "unattended, with a nightly backup timer and a status check for monitoring. The\n"
+    "processor simulator is in telvano-sim.")
 
 # telvano-sim. pfr-sim links no TELVANO library and speaks to any client over the network, so it needs
 # nothing of telvano (a test machine may act as the processor of a shop PC elsewhere); the PKI script

@@ -5,7 +5,8 @@
 # starts the installed pfr-sim as the local processor and the installed telvano the way telvano.service does
 # (its user and groups, its environment lines, the environment file, its umask, its runtime folder and, where
 # a mount namespace can be made, the file-system part of its sandbox; systemd is not needed), fiscalises one
-# invoice printed through the linked Ostrapo, stops telvano with STOP-TELVANO, imports a PFX made by the
+# invoice printed through the linked Ostrapo, checks its notices to systemd, takes the nightly backup as
+# telvano-backup.service does and runs the status check, stops telvano with STOP-TELVANO, imports a PFX made by the
 # packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes telvano-sim, then telvano.
 # It refuses to run where a system installation or one of the packages already exists, and leaves none.
 #   KEEP_DEB=1       reuse build-package/telvano*_*.deb when they are there (no build, no lintian)
@@ -14,6 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 UNIT=/lib/systemd/system/telvano.service
+BACKUP_UNIT=/lib/systemd/system/telvano-backup.service
+TIMER=/lib/systemd/system/telvano-backup.timer
 EXPOSURE_MAX=${EXPOSURE_MAX:-2.5}
 CONF=/etc/xdg/Dravicor/TELVANO.conf
 DATA=/var/lib/telvano
@@ -49,6 +52,7 @@ WORK=$(mktemp -d)
 SIM_PID=""
 VPFR_PID=""
 TELVANO_PID=""
+NOTIFY_PID=""
 stop_process() {  # SIGTERM, then SIGKILL after 10 s
   [ -n "$1" ] || return 0
   kill -TERM "$1" 2>/dev/null || return 0
@@ -59,6 +63,7 @@ stop_process() {  # SIGTERM, then SIGKILL after 10 s
 cleanup() {
   trap - EXIT INT TERM
   stop_process "$TELVANO_PID"
+  stop_process "$NOTIFY_PID"
   stop_process "$SIM_PID"
   stop_process "$VPFR_PID"
   # Removed (by the test) and purged, so the machine is as it was, apart from the system user.
@@ -99,9 +104,10 @@ done
   { cat "$WORK/apt-install.out"; echo "test-package: apt-get install failed"; exit 1; }
 owner() { dpkg-query -S "$1" 2>/dev/null | sed 's/: .*//'; }
 owners() { for file in "$@"; do owner "$file"; done | xargs; }
-check "telvano: the programs in /usr/bin, the print sender in /usr/lib/telvano, the unit" \
-  test "$(owners /usr/bin/telvano /usr/bin/telvano-setup /usr/lib/telvano/Ostrapo "$UNIT")" \
-  = "telvano telvano telvano telvano"
+check "telvano: the programs in /usr/bin, the print sender in /usr/lib/telvano, the units" \
+  test "$(owners /usr/bin/telvano /usr/bin/telvano-setup /usr/lib/telvano/Ostrapo "$UNIT" "$BACKUP_UNIT" "$TIMER")" \
+  = "telvano telvano telvano telvano telvano telvano"
+check "the nightly backup's timer is enabled" test -L /etc/systemd/system/timers.target.wants/telvano-backup.timer
 check "telvano-sim: pfr-sim and the test PKI script" \
   test "$(owners /usr/bin/pfr-sim /usr/share/telvano/make-test-pki.sh)" = "telvano-sim telvano-sim"
 check "manual pages, each in its program's package" \
@@ -111,12 +117,19 @@ check "the service's system user" bash -c "getent passwd telvano >/dev/null"
 
 # 3. The unit as systemd reads it (verify reads the file and the programs and pages it names; no running
 # systemd is needed), and how much of the machine its sandbox leaves to the program.
-check "systemd-analyze verify telvano.service" systemd-analyze verify "$UNIT"
-systemd-analyze security --offline=true "$UNIT" >"$WORK/security.out" 2>&1 || true
-EXPOSURE=$(sed -n 's/.*Overall exposure level for telvano.service: \([0-9.]*\).*/\1/p' "$WORK/security.out")
-echo "test-package: $(tail -n1 "$WORK/security.out")"
-check "exposure of the installed unit ${EXPOSURE:-unknown} <= $EXPOSURE_MAX" \
-  awk -v e="${EXPOSURE:-99}" -v max="$EXPOSURE_MAX" 'BEGIN { exit !(e != "" && e + 0 <= max + 0) }'
+check "systemd-analyze verify telvano.service telvano-backup.service telvano-backup.timer" \
+  systemd-analyze verify "$UNIT" "$BACKUP_UNIT" "$TIMER"
+check "telvano.service tells systemd when it is ready and pings its watchdog" \
+  test "$(sed -n 's/^Type=//p' "$UNIT") $(sed -n 's/^WatchdogSec=//p' "$UNIT")" = "notify 10min"
+check "the timer makes up for a night the machine was off" grep -qx 'Persistent=true' "$TIMER"
+for unit in "$UNIT" "$BACKUP_UNIT"; do
+  name=$(basename "$unit")
+  systemd-analyze security --offline=true "$unit" >"$WORK/security.out" 2>&1 || true
+  EXPOSURE=$(sed -n "s/.*Overall exposure level for $name: \([0-9.]*\).*/\1/p" "$WORK/security.out")
+  echo "test-package: $(tail -n1 "$WORK/security.out")"
+  check "exposure of the installed $name ${EXPOSURE:-unknown} <= $EXPOSURE_MAX" \
+    awk -v e="${EXPOSURE:-99}" -v max="$EXPOSURE_MAX" 'BEGIN { exit !(e != "" && e + 0 <= max + 0) }'
+done
 
 # 4. The local processor, from the installed simulator.
 /usr/bin/pfr-sim --mode lpfr --listen 127.0.0.1:0 --uid "$UID_LPFR" --pin "$PIN" >"$WORK/sim.out" 2>"$WORK/sim.err" &
@@ -202,6 +215,21 @@ else
   echo "test-package: no mount namespace here (or a unit this start cannot imitate): telvano runs with the" \
     "unit's user, groups and capabilities, not its file-system sandbox"
 fi
+# systemd's notify socket, played by a datagram socket in the runtime folder that notes every notice.
+NOTICES=$WORK/notices.txt
+if command -v python3 >/dev/null; then
+  python3 -c '
+import os, socket, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+s.bind(sys.argv[1]); os.chmod(sys.argv[1], 0o666)
+with open(sys.argv[2], "a") as out:
+    print("listening", file=out, flush=True)
+    while True:
+        print(s.recv(4096).decode(), "--", sep="\n", file=out, flush=True)
+' "$RUNTIME_DIR/notify" "$NOTICES" &
+  NOTIFY_PID=$!
+  for _ in $(seq 50); do [ -s "$NOTICES" ] && break; sleep 0.1; done
+fi
 (
   set -a
   # shellcheck disable=SC1090
@@ -209,6 +237,7 @@ fi
   while IFS= read -r assignment; do export "${assignment?}"; done < <(unit_value Environment)
   set +a
   export HOME=$DATA USER=$SERVICE_USER LOGNAME=$SERVICE_USER
+  [ -z "$NOTIFY_PID" ] || export NOTIFY_SOCKET=$RUNTIME_DIR/notify
   umask "$(unit_value UMask)"
   cd /
   read -ra EXEC_START <<<"$(unit_value ExecStart)"
@@ -266,7 +295,29 @@ check "printed through RunTime/Ostrapo: ESC @ ... GS V A" \
 check "result files readable for the group, not for others" \
   test "$(stat -c %a:%G "$EXCH/SDC_Out/${INVOICE}_basic.csv")" = 640:telvano
 
-# 8. STOP-TELVANO ends it with exit code 0 (Restart=on-failure leaves it stopped).
+# 8. What it told systemd, the nightly backup while it runs, and the status check.
+if [ -n "$NOTIFY_PID" ]; then
+  check "READY=1 and a status line reached the notify socket" \
+    bash -c "grep -qx READY=1 '$NOTICES' && grep -q '^STATUS=$UID_LPFR LPFR' '$NOTICES'"
+  # The invoice's tick pauses after it: the next ping comes a few seconds later.
+  for _ in $(seq 100); do [ "$(grep -cx WATCHDOG=1 "$NOTICES")" -ge 2 ] && break; sleep 0.1; done
+  check "every tick pings the watchdog" bash -c "test \$(grep -cx WATCHDOG=1 '$NOTICES') -ge 2"
+fi
+read -ra BACKUP_START <<<"$(sed -n 's/^ExecStart=//p' "$BACKUP_UNIT")"
+BACKUP_USER=$(sed -n 's/^User=//p' "$BACKUP_UNIT")
+setpriv --reuid="$BACKUP_USER" --regid="$BACKUP_USER" --init-groups "${BACKUP_START[@]}" >"$WORK/backup.out" 2>&1 ||
+  cat "$WORK/backup.out"
+TODAYS_BACKUP=$DATA/Data/BackupDB/TELVANO_$(date +%F).mlf
+check "telvano-backup.service's command: the running telvano takes the backup" \
+  bash -c "grep -q 'by the running TELVANO' '$WORK/backup.out' && test -s '$TODAYS_BACKUP'"
+check "the backup belongs to telvano" test "$(stat -c %U "$TODAYS_BACKUP")" = telvano
+STATUS_CODE=0
+/usr/bin/telvano-setup --system --status >"$WORK/status.out" 2>&1 || STATUS_CODE=$?
+echo "test-package: $(head -n1 "$WORK/status.out")"
+check "telvano-setup --system --status: all well, from the running program ($STATUS_CODE)" \
+  bash -c "test $STATUS_CODE = 0 && grep -q '^program: running (pid $TELVANO_PID, unattended' '$WORK/status.out'"
+
+# 9. STOP-TELVANO ends it with exit code 0 (Restart=on-failure leaves it stopped).
 printf 'STOP-TELVANO,\r\n' >"$EXCH/SDC_Inp/.CMD_PKG_STOP.csv" && mv "$EXCH/SDC_Inp/.CMD_PKG_STOP.csv" "$EXCH/SDC_Inp/CMD_PKG_STOP.csv"
 for _ in $(seq 300); do kill -0 "$TELVANO_PID" 2>/dev/null || break; sleep 0.1; done
 CODE=running
@@ -278,8 +329,9 @@ fi
 check "STOP-TELVANO ends telvano with exit code 0 ($CODE)" test "$CODE" = 0
 check "the stop notice" grep -q "OK," "$EXCH/SDC_Out/stop_info.txt"
 check "its messages reach stderr, which systemd sends to the journal" test -s "$WORK/telvano.err"
+[ -z "$NOTIFY_PID" ] || check "STOPPING=1 on the way out" grep -qx STOPPING=1 "$NOTICES"
 
-# 9. A virtual processor from the installed files only: the packaged test PKI, the simulator over HTTPS and
+# 10. A virtual processor from the installed files only: the packaged test PKI, the simulator over HTTPS and
 # the taxpayer's legacy PFX imported into an installation of its own.
 PKI="$WORK/pki"
 check "the packaged make-test-pki.sh makes a VPFR's certificates" \
@@ -300,7 +352,7 @@ VPFR_SERIAL=$(/usr/bin/telvano-setup --root "$WORK/vshop" --import-pfx "$PKI/cli
 check "the legacy PFX imported as working certificate ($VPFR_SERIAL)" test "$VPFR_SERIAL" = "$(cat "$PKI/client.serial")"
 stop_process "$VPFR_PID"
 
-# 10. Removed again: the simulator first, which leaves telvano as it was, then telvano; the data stays (fiscal
+# 11. Removed again: the simulator first, which leaves telvano as it was, then telvano; the data stays (fiscal
 # records are never removed with the program).
 apt_remove() {
   DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$1" >>"$WORK/apt-remove.out" 2>&1 || cat "$WORK/apt-remove.out"

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@
 #include "core/headless_yellow_msg_view.h"
 #include "platform/clock.h"
 #include "platform/file_probe.h"
+#include "platform/journal_stream.h"
+#include "platform/service_notify.h"
 #include "platform/single_instance_lock.h"
 #include "platform/stop_signals.h"
 #include "ui/certificate_window.h"
@@ -51,14 +54,37 @@ bool RunsHeadless() {
   return !HasValue("DISPLAY") && !HasValue("WAYLAND_DISPLAY");
 }
 
-// The registry error: the text and exit code 0. Without a screen it goes to stderr only.
+// The registry error: the text and exit code 0 (under systemd the code of an abandoned start, so that the
+// unit is not restarted into it). Without a screen it goes to stderr only.
 int ReportRegistryError(const char* text, bool headless, int& argc, char** argv) {
-  std::fprintf(stderr, "%s\n", text);
+  if (telvano::platform::StderrIsJournal()) {
+    telvano::platform::WriteJournalLines(telvano::platform::Priority::Error, text);
+  } else {
+    std::fprintf(stderr, "%s\n", text);
+  }
   if (!headless) {
     QApplication application(argc, argv);
     QMessageBox::critical(nullptr, "TELVANO", QString::fromUtf8(text));
   }
-  return 0;
+  return telvano::platform::ServiceNotifier().Enabled() ? telvano::app::kAbandonedStartExitCode : 0;
+}
+
+// A problem of the program itself, on stderr: with its priority when that is the journal.
+void ReportProblem(const std::string& text, telvano::platform::Priority priority = telvano::platform::Priority::Error) {
+  if (telvano::platform::StderrIsJournal()) {
+    telvano::platform::WriteJournalLines(priority, text);
+  } else {
+    std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
+  }
+}
+
+// Under the journal Qt's own messages carry their priority too.
+void JournalQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  using telvano::platform::Priority;
+  const Priority priority = type == QtWarningMsg                                ? Priority::Warning
+                            : (type == QtCriticalMsg || type == QtFatalMsg) ? Priority::Error
+                                                                             : Priority::Information;
+  telvano::platform::WriteJournalLines(priority, "Qt: " + message.toStdString());
 }
 
 // The POS hands over the software secret and the PIN or PAC on the command line, where every local user
@@ -73,6 +99,8 @@ void HideArguments(int argc, char** argv) {
 int main(int argc, char** argv) {
   const int stopSignals = telvano::platform::BlockStopSignals();
   const bool headless = RunsHeadless();
+  const bool journal = telvano::platform::StderrIsJournal();
+  if (journal) qInstallMessageHandler(JournalQtMessage);
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
   // A second instance leaves at once, without any window, message or log line. TELVANO_LOCK_DIR moves the
@@ -84,14 +112,14 @@ int main(int argc, char** argv) {
     if (!instanceLock.TryAcquire()) return 0;
   } catch (const std::exception& error) {
     // A lock file that cannot be made at all (no writable runtime folder) must not stop the POS's work.
-    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+    ReportProblem(error.what());
   }
 
   telvano::core::Configuration configuration;
   try {
     std::string warnings;
     configuration = telvano::core::LoadConfiguration(telvano::core::RegistryPath(), &warnings);
-    if (!warnings.empty()) std::fprintf(stderr, "TELVANO: %s\n", warnings.c_str());
+    if (!warnings.empty()) ReportProblem(warnings, telvano::platform::Priority::Warning);
   } catch (const telvano::core::RegistryError& error) {
     return ReportRegistryError(error.what(), headless, argc, argv);
   }
@@ -103,7 +131,7 @@ int main(int argc, char** argv) {
     if (!installationLock.TryAcquire()) return 0;
   } catch (const std::exception& error) {
     // No ApplData folder: the start-up reports the installation's fault itself.
-    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+    ReportProblem(error.what());
   }
 
   telvano::platform::SystemClock clock;
@@ -116,7 +144,8 @@ int main(int argc, char** argv) {
 
   telvano::ui::MainWindow mainWindow(!headless);
   telvano::ui::YellowMsgWindow yellowMsgWindow;
-  telvano::core::HeadlessYellowMsgView headlessMessages;
+  // Under systemd the numbered messages reach the journal through the log, with their priorities.
+  telvano::core::HeadlessYellowMsgView headlessMessages(std::cerr, journal);
   telvano::core::YellowMsgView& messageView =
       headless ? static_cast<telvano::core::YellowMsgView&>(headlessMessages) : yellowMsgWindow;
 
@@ -172,13 +201,15 @@ int main(int argc, char** argv) {
       try {
         main.FormShow(arguments);
       } catch (const std::exception& error) {
-        std::fprintf(stderr, "TELVANO: %s\n", error.what());
+        ReportProblem(error.what());
         main.AbandonStart();
       }
     });
     application.exec();
+    program.Stopping();
+    if (main.StartAbandoned() && program.ServiceManaged()) return telvano::app::kAbandonedStartExitCode;
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+    ReportProblem(error.what());
     if (!headless) QMessageBox::critical(nullptr, "TELVANO", QString::fromUtf8(error.what()));
   }
   return 0;

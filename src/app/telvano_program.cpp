@@ -1,13 +1,15 @@
 #include "app/telvano_program.h"
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
+#include "core/backup_request.h"
 #include "db/schema.h"
 #include "sdc/certificate_end.h"
+#include "sdc/sdc_error.h"
 #include "db/settings.h"
 #include "invoice/test_invoice.h"
 #include "app/stop_request.h"
@@ -37,8 +39,11 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
                                bool headless, StillBeingWrittenProbe stillBeingWritten)
     : m_clock(clock),
       m_main(std::move(configuration), clock, views.main, headless),
-      m_log(m_main.Configuration(), clock),
+      m_log(m_main.Configuration(), clock,
+            platform::StderrIsJournal() ? core::LogEcho::Journal : core::LogEcho::Stderr),
       m_http(m_main.Configuration(), m_main.WorkingState()),
+      m_watch(m_main.Configuration(), m_main.WorkingState(), clock, m_notifier,
+              [this](const std::string& text, platform::Priority priority) { AppendLog(text, priority); }),
       m_common(m_main.Configuration(), m_main.WorkingState(), m_http, m_yellowMsg),
       m_workingCertificate(m_main.WorkingState(), m_connection, m_yellowMsg),
       m_login(*this, m_main.WorkingState(), m_yellowMsg, &clock),
@@ -48,7 +53,8 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
           [this] { m_main.EndCompanion(); }),
       m_printer(m_main.Configuration(), [this](const std::string& why) { AppendLog(why); }),
       m_execScript(m_main.Configuration(), m_main.WorkingState(), m_connection, m_yellowMsg, clock,
-                   [this](const std::string& text) { AppendLog(text); }, stillBeingWritten),
+                   [this](const std::string& text, platform::Priority priority) { AppendLog(text, priority); },
+                   stillBeingWritten),
       m_changePassword(m_connection, m_yellowMsg),
       m_invoiceJson(m_main.Configuration(), m_http, clock),
       m_certificate(m_main.Configuration(), m_main.WorkingState(), m_connection, m_http, m_common,
@@ -77,12 +83,14 @@ TelvanoProgram::TelvanoProgram(core::Configuration configuration, platform::Cloc
   modules.login = &m_login;
   modules.processCsvInvoice = [this](const std::string& name) { ProcessCsvInvoice(name); };
   modules.processCmdFile = [this](const std::string& name) { ProcessCmdFile(name); };
-  modules.appendLog = [this](const std::string& text) { AppendLog(text); };
+  // The main module logs only what went wrong with the start or a tick.
+  modules.appendLog = [this](const std::string& text) { AppendLog(text, platform::Priority::Error); };
   modules.stillBeingWritten = std::move(stillBeingWritten);
   modules.prepareTick = [this] { return PrepareTick(); };
   modules.inputHeld = [this](const std::string& name) { return m_invoice && m_invoice->HoldsInput(name); };
   modules.rejectOddInput = [this](const std::string& name) { RejectOddInput(name); };
   modules.menuActions = this;
+  modules.started = [this] { m_watch.Started(m_connection.get(), m_http.Timeouts()); };
   m_main.Attach(std::move(modules));
   m_api = std::make_unique<api::ApiModule>(api::ApiModule::Parts{
       m_main.Configuration(), m_main.WorkingState(), m_http, clock, m_printer, m_yellowMsg, m_main,
@@ -133,6 +141,7 @@ void TelvanoProgram::ConnectDatabase() {
   m_taxGroups = std::make_unique<sdc::TaxGroups>(m_main.WorkingState(), m_http, *m_connection, m_clock);
   m_cmd = std::make_unique<cmd::TFormCmd>(configuration, m_main.WorkingState(), *m_connection, m_common,
                                           m_printer, m_main, m_clock);
+  m_cmd->SetLog([this](const std::string& line) { AppendLog(line); });
 }
 
 void TelvanoProgram::ProbeDatabase() { db::ProbeDatabase(Database()); }
@@ -188,9 +197,11 @@ bool TelvanoProgram::PrepareTick() {
   if (!m_polling && m_main.WorkingState().Unattended) m_api->Start();
   m_polling = true;
   const RoadStep step(*m_api);
-  const bool reachable = m_invoice && ReachDatabase();
-  m_api->NoteTick(reachable, m_connection.get());
-  if (!reachable) return false;
+  const bool reached = m_invoice && ReachDatabase();
+  m_watch.Tick(reached ? m_connection.get() : nullptr, m_databaseProblem);
+  m_api->NoteTick(reached, m_connection.get());
+  if (!reached) return false;
+  ServeBackupRequest();
   try {
     m_invoice->ResolveOpenInvoices();
     m_api->ResolveOpenInvoices();
@@ -213,7 +224,8 @@ bool TelvanoProgram::ReachDatabase() {
   } catch (const db::DbError& error) {
     if (m_databaseProblem != error.what()) {
       m_databaseProblem = error.what();
-      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what());
+      AppendLog(std::string("Veza sa bazom je prekinuta / The database connection is lost: ") + error.what(),
+                platform::Priority::Error);
     }
   }
   try {
@@ -221,12 +233,13 @@ bool TelvanoProgram::ReachDatabase() {
   } catch (const db::DbError& error) {
     if (m_databaseProblem != error.what()) {
       m_databaseProblem = error.what();
-      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what());
+      AppendLog(std::string("Baza podataka nije dostupna / The database is not available: ") + error.what(),
+                platform::Priority::Error);
     }
     return false;
   }
   m_databaseProblem.clear();
-  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back");
+  AppendLog("Veza sa bazom je ponovo uspostavljena / The database connection is back", platform::Priority::Information);
   return true;
 }
 
@@ -237,6 +250,27 @@ bool TelvanoProgram::OperatorReachesDatabase() {
   m_yellowMsg.ShowInfo(std::string(kDatabaseUnreachableText) +
                        (m_databaseProblem.empty() ? "The database is not connected" : m_databaseProblem));
   return false;
+}
+
+// telvano-setup --backup asks for the backup here while the program holds the database: it is taken between
+// two files, with the menu's own backup, and answered beside the request.
+void TelvanoProgram::ServeBackupRequest() {
+  const std::string folder = m_main.Configuration().ApplDataDir;
+  const std::optional<std::string> token = core::TakeBackupRequest(folder);
+  if (!token) return;
+  core::BackupAnswer answer{*token, true, m_execScript.BackupFileName("")};
+  try {
+    m_execScript.SaveBackup("");
+  } catch (const std::exception& error) {
+    answer.saved = false;
+    answer.text = error.what();
+  }
+  try {
+    core::WriteBackupAnswer(folder, answer);
+  } catch (const std::exception& error) {
+    AppendLog(std::string("Odgovor za BACKUP nije upisan / The backup's answer could not be written: ") +
+              error.what());
+  }
 }
 
 void TelvanoProgram::RejectOddInput(const std::string& bareName) {
@@ -303,9 +337,10 @@ void TelvanoProgram::SaveProcessorInfo(int kind) {
   try {
     m_common.SaveProcessorInfo(kind, true);
   } catch (const std::exception& error) {
-    // The request's or the file's failure, as it is: the menu stays for another try.
+    // The request's or the file's failure, as it is: the menu stays for another try, and a file of an
+    // earlier success is not taken for this one.
     AppendLog(core::OneLine(error.what()));
-    m_yellowMsg.ShowInfo(error.what());
+    m_yellowMsg.ShowInfo(std::string(error.what()) + "\n\n" + sdc::kEarlierFileStaysText);
   }
 }
 
@@ -339,6 +374,7 @@ std::string TelvanoProgram::CertificateEndWarning() {
 }
 
 void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
+  m_watch.NoteHandledFile();
   if (!m_invoice) return;
   const RoadStep step(*m_api);
   const auto handed = m_clock.Now();
@@ -348,15 +384,16 @@ void TelvanoProgram::ProcessCsvInvoice(const std::string& bareName) {
 }
 
 void TelvanoProgram::ProcessCmdFile(const std::string& bareName) {
+  m_watch.NoteHandledFile();
   const RoadStep step(*m_api);
   if (m_cmd) m_cmd->ProcessCmdFile(bareName);
 }
 
-void TelvanoProgram::AppendLog(const std::string& text) {
+void TelvanoProgram::AppendLog(const std::string& text, platform::Priority priority) {
   try {
-    m_log.AppendLogLine(core::kLogFileName, text);
+    m_log.AppendLogLine(core::kLogFileName, text, priority);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "TELVANO: %s\n", error.what());
+    m_log.Echo(error.what(), platform::Priority::Error);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "app/main_view.h"
 #include "app/menu_actions.h"
 #include "app/operator_request_wait.h"
+#include "app/service_watch.h"
 #include "app/startup_services.h"
 #include "app/tform_login.h"
 #include "app/tform_main_telvano.h"
@@ -25,11 +26,16 @@
 #include "invoice/tform_invoice.h"
 #include "invoice/tform_invoice_json.h"
 #include "platform/clock.h"
+#include "platform/service_notify.h"
 #include "sdc/tax_groups.h"
 #include "sdc/tform_common.h"
 #include "sdc/tform_http.h"
 
 namespace telvano::app {
+
+// The exit code of a start abandoned under systemd (sysexits' EX_CONFIG): the unit does not restart it, since a
+// wrong PIN tried again and again would lock the processor's card.
+inline constexpr int kAbandonedStartExitCode = 78;
 
 // The whole program without its windows: the long-lived modules created once, in the order of the
 // original (main, common, login, message window, invoice, …, HTTP, commands), wired to each other and to
@@ -67,6 +73,10 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   // The local API: the event loop watches WakeFd and calls ServeApi when it is readable.
   int ApiWakeFd() const { return m_api->WakeFd(); }
   void ServeApi() { m_api->Serve(); }
+  // systemd looks after the program (NOTIFY_SOCKET): it is told when the program stops, and an abandoned
+  // start ends with kAbandonedStartExitCode instead of 0, so that it is not restarted into the same failure.
+  bool ServiceManaged() const { return m_notifier.Enabled(); }
+  void Stopping() { m_watch.Stopping(); }
 
   // StartupServices
   void LoadWorkingCertificate(const std::string& serialOrCommand) override;
@@ -103,18 +113,21 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   db::Database& Database();
   void ProcessCsvInvoice(const std::string& bareName);
   void ProcessCmdFile(const std::string& bareName);
-  void AppendLog(const std::string& text);
+  void AppendLog(const std::string& text, platform::Priority priority = platform::Priority::Warning);
   bool PrepareTick();
   bool ReachDatabase();
   bool OperatorReachesDatabase();
   void ShowHomeAgain();
   void RejectOddInput(const std::string& bareName);
+  void ServeBackupRequest();
 
   platform::Clock& m_clock;
   TFormMainTELVANO m_main;
   core::LogWriter m_log;
   std::unique_ptr<db::Database> m_connection;
   sdc::TFormHTTP m_http;
+  platform::ServiceNotifier m_notifier;
+  ServiceWatch m_watch;
   sdc::TFormCommon m_common;
   core::WorkingCertificate m_workingCertificate;
   TFormLogin m_login;

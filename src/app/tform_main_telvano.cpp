@@ -56,6 +56,7 @@ void TFormMainTELVANO::FormShow(const std::vector<std::string>& arguments) {
     RequestTerminate();
     return;
   }
+  if (m_modules.started) m_modules.started();
   if (!m_workingState.Unattended) ShowMenu(0);
   m_view.SetPanelsVisible(!m_workingState.Unattended);
   if (m_workingState.Unattended) m_view.SetTimerEnabled(true);
@@ -190,6 +191,7 @@ bool TFormMainTELVANO::RunUnattended(const std::vector<std::string>& arguments) 
 }
 
 void TFormMainTELVANO::AbandonStart() {
+  m_abandoned = true;
   try {
     WriteStartStopNotice(true, false);
   } catch (const std::exception& error) {
@@ -338,13 +340,16 @@ void TFormMainTELVANO::WriteStartStopNotice(bool isStart, bool ok) {
 std::string TFormMainTELVANO::LocalIsoTime() const { return core::LocalIsoTime(m_clock); }
 
 void TFormMainTELVANO::Log(const std::string& text) {
-  std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
-  if (!m_modules.appendLog) return;
-  try {
-    m_modules.appendLog(text);
-  } catch (const std::exception&) {
-    // the log is a record, not a condition of work
+  // The log writer echoes its lines to stderr; without one the line goes there alone.
+  if (m_modules.appendLog) {
+    try {
+      m_modules.appendLog(text);
+      return;
+    } catch (const std::exception&) {
+      // the log is a record, not a condition of work
+    }
   }
+  std::fprintf(stderr, "TELVANO: %s\n", text.c_str());
 }
 
 }  // namespace telvano::app

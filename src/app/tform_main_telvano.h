@@ -51,6 +51,8 @@ class TFormMainTELVANO final : public core::ApplicationControl {
     FileHandler rejectOddInput;
     // What the items of the operator's menu start.
     MenuActions* menuActions = nullptr;
+    // The start has finished well: its notice says OK.
+    std::function<void()> started;
   };
 
   TFormMainTELVANO(core::Configuration configuration, platform::Clock& clock, MainView& view, bool headless);
@@ -61,6 +63,8 @@ class TFormMainTELVANO final : public core::ApplicationControl {
   core::WorkingState& WorkingState() { return m_workingState; }
   bool Headless() const { return m_headless; }
   bool Terminated() const { return m_terminated; }
+  // The start failed and was abandoned ("ERR," in the start notice).
+  bool StartAbandoned() const { return m_abandoned; }
 
   // The start-up sequence; runs once, when the main window is first shown. `arguments` are the
   // command-line parameters without the program name.
@@ -109,6 +113,7 @@ class TFormMainTELVANO final : public core::ApplicationControl {
   Modules m_modules;
   bool m_shown = false;
   bool m_terminated = false;
+  bool m_abandoned = false;
   pid_t m_companionPid = -1;
   int m_menuLevel = 0;
 };

@@ -79,8 +79,9 @@ void TFormCmd::ProcessCmdFile(const std::string& bareName) {
     // A folder, FIFO or link is never opened or followed: it is set aside into the archive as it is.
     std::error_code moveError;
     fs::rename(inputPath, (fs::path(m_configuration.ArchiveDir) / bareName), moveError);
-    WriteResponse((fs::path(m_configuration.OutputDir) / ResponseFileName(bareName)).string(),
-                  {{"Nije običan fajl / Not a regular file: " + bareName}});
+    const std::string text = "Nije običan fajl / Not a regular file: " + bareName;
+    LogFailure(bareName, text);
+    WriteResponse((fs::path(m_configuration.OutputDir) / ResponseFileName(bareName)).string(), {{text}});
     return;
   }
   try {
@@ -91,8 +92,10 @@ void TFormCmd::ProcessCmdFile(const std::string& bareName) {
     }
   } catch (const std::exception& error) {
     response.push_back({error.what()});
+    LogFailure(bareName, error.what());
   } catch (...) {
     response.push_back({kUnknownFailureText});
+    LogFailure(bareName, kUnknownFailureText);
   }
   // The file goes first, so a response the POS finds always belongs to a command file that is done with.
   std::error_code ignored;
@@ -190,6 +193,10 @@ void TFormCmd::StopTelvano(const std::string& inputPath) {
   fs::remove(inputPath, ignored);
   m_application.WriteStartStopNotice(false, true);
   m_application.RequestTerminate();
+}
+
+void TFormCmd::LogFailure(const std::string& bareName, const std::string& text) const {
+  if (m_log) m_log("Komanda " + bareName + " nije izvršena / The command failed: " + core::OneLine(text));
 }
 
 std::string TFormCmd::TimeStamp() const { return core::LocalIsoTime(m_clock.LocalNow()); }

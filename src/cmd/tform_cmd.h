@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ class TFormCmd {
   // answers nothing. Raises only when the response file itself cannot be written.
   void ProcessCmdFile(const std::string& bareName);
 
+  // Where a command file that fails leaves its one log line (the error text it was answered with).
+  void SetLog(std::function<void(const std::string& line)> log) { m_log = std::move(log); }
+
   // The response file's name for a command file's name: "CMD_0001.csv" gives "CMD_0001_resp.txt".
   static std::string ResponseFileName(const std::string& bareName);
 
@@ -82,6 +86,7 @@ class TFormCmd {
   void StopTelvano(const std::string& inputPath);
   std::string TimeStamp() const;
   void WriteResponse(const std::string& path, const Response& response) const;
+  void LogFailure(const std::string& bareName, const std::string& text) const;
 
   const core::Configuration& m_configuration;
   const core::WorkingState& m_workingState;
@@ -91,6 +96,7 @@ class TFormCmd {
   core::ApplicationControl& m_application;
   platform::Clock& m_clock;
   Reports m_reports;
+  std::function<void(const std::string& line)> m_log;
   core::FileWindowLogic m_window;  // last: it goes first, detaching the window before the rest goes
 };
 

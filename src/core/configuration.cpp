@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/text_utils.h"
+#include "db/connection_string.h"
 #include "db/database.h"
 #include "platform/code_page.h"
 
@@ -156,10 +157,8 @@ void Configuration::DeriveFolders() {
 }
 
 std::string DatabaseFolder(const std::string& dbFullname) {
-  std::string path = dbFullname;
-  // "host:/path/file.fdb" names a file on a server; the folder is that of the path part.
-  const std::size_t colon = path.find(':');
-  if (colon != std::string::npos && path.find('/') > colon) path.erase(0, colon + 1);
+  // A server's database ("host/port:/srv/data/fb.fdb") lies in the folder of its path part.
+  const std::string path = db::ReadConnectionString(dbFullname).path;
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";  // a bare file name lies in the working folder
   return path.substr(0, slash);                // "/fb.fdb" gives "", so its folder joins as "/Certificate"

@@ -80,8 +80,10 @@ struct Configuration {
   void DeriveFolders();
 };
 
-// The folder of the database file without a trailing "/": "/srv/data/fb.fdb" gives "/srv/data", a server
-// path "host:/srv/data/fb.fdb" gives "/srv/data", a bare "fb.fdb" gives ".".
+// The folder of the database file without a trailing "/", read from every form of connection string
+// (db::ReadConnectionString): "/srv/data/fb.fdb", "host:/srv/data/fb.fdb", "host/3051:/srv/data/fb.fdb" and
+// "inet://host//srv/data/fb.fdb" all give "/srv/data"; a bare "fb.fdb" (or an alias) gives ".". For a
+// server on another machine it is a folder of that machine.
 std::string DatabaseFolder(const std::string& dbFullname);
 
 // The registry stand-in: a key=value file. Its path is $TELVANO_REGISTRY, else

@@ -2,13 +2,17 @@
 
 #include <iostream>
 
+#include "platform/journal_stream.h"
+
 namespace telvano::core {
 
-HeadlessYellowMsgView::HeadlessYellowMsgView() : m_out(std::cerr) {}
+HeadlessYellowMsgView::HeadlessYellowMsgView() : m_out(std::cerr), m_forJournal(false) {}
 
-HeadlessYellowMsgView::HeadlessYellowMsgView(std::ostream& out) : m_out(out) {}
+HeadlessYellowMsgView::HeadlessYellowMsgView(std::ostream& out, bool forJournal)
+    : m_out(out), m_forJournal(forJournal) {}
 
 void HeadlessYellowMsgView::Show(const YellowMsgContent& content) {
+  if (m_forJournal) return;
   m_out << content.Title << " [" << content.TypeCaption << "]\n"
         << content.TextLng << "\n--\n"
         << content.TextEng << "\n"
@@ -17,7 +21,11 @@ void HeadlessYellowMsgView::Show(const YellowMsgContent& content) {
 }
 
 void HeadlessYellowMsgView::ShowInfo(const std::string& text) {
-  m_out << "TELVANO: " << text << "\n" << std::flush;
+  if (m_forJournal) {
+    m_out << platform::JournalLines(platform::Priority::Warning, text) << std::flush;
+  } else {
+    m_out << "TELVANO: " << text << "\n" << std::flush;
+  }
 }
 
 }  // namespace telvano::core

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 
 #include "core/code_page_text.h"
 #include "core/text_utils.h"
@@ -52,14 +53,25 @@ void WriteAll(int fd, const std::string& bytes, const std::string& path) {
 
 }  // namespace
 
-LogWriter::LogWriter(const Configuration& configuration, const platform::Clock& clock)
-    : m_configuration(configuration), m_clock(clock) {}
+LogWriter::LogWriter(const Configuration& configuration, const platform::Clock& clock, LogEcho echo)
+    : m_configuration(configuration), m_clock(clock), m_echo(echo) {}
+
+void LogWriter::Echo(const std::string& text, platform::Priority priority) const {
+  // The journal has its own time stamps; the line goes in UTF-8, as the journal keeps text.
+  if (m_echo == LogEcho::Journal) {
+    std::cerr << platform::JournalLine(priority, FirstLine(text)) << "\n" << std::flush;
+  } else {
+    std::cerr << "TELVANO: " << FirstLine(text) << "\n" << std::flush;
+  }
+}
 
 std::string LogWriter::LogLine(const std::string& text) const {
   return DateTimeText(m_clock.LocalNow()) + " " + FirstLine(text);
 }
 
-void LogWriter::AppendLogLine(const std::string& fileName, const std::string& text) const {
+void LogWriter::AppendLogLine(const std::string& fileName, const std::string& text,
+                              platform::Priority priority) const {
+  if (m_echo != LogEcho::None) Echo(text, priority);  // first: it is seen even when the file is not written
   const std::string path = m_configuration.LogsDir + "/" + fileName;
   // Appending (never load-and-rewrite) keeps every earlier line even when the file cannot be read, and
   // costs the same for the millionth line as for the first.

@@ -1,7 +1,5 @@
 #include "core/tform_yellow_msg.h"
 
-#include <iostream>
-
 #include "core/code_page_text.h"
 #include "core/message_text.h"
 #include "core/status_info_line.h"
@@ -12,6 +10,15 @@ namespace {
 constexpr int kReadyMessageNo = 31;
 constexpr int kProcessorErrorMessageNo = 19;
 constexpr int kLastMessageEndingCompanion = 10;
+
+platform::Priority PriorityOf(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Fatal: return platform::Priority::Error;
+    case MessageKind::Warning: return platform::Priority::Warning;
+    case MessageKind::Information: break;
+  }
+  return platform::Priority::Information;
+}
 
 }  // namespace
 
@@ -103,10 +110,10 @@ void TFormYellowMsg::Present() {
   m_content.TimerReady = m_timerReady;
   ApplyKind();
   try {
-    m_log.AppendLogLine(kLogFileName, m_content.LogText);
+    m_log.AppendLogLine(kLogFileName, m_content.LogText, PriorityOf(m_content.Kind));
   } catch (const std::exception& error) {
     // The operator must still see the message; the lost log line is reported where it can be seen.
-    std::cerr << "TELVANO: " << error.what() << "\n";
+    m_log.Echo(error.what(), platform::Priority::Error);
   }
   m_view.Show(m_content);
   // Whichever way the window closed, the ready timer is off: a later message must never close by itself.

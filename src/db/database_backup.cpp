@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/connection_string.h"
 #include "db/embedded_access.h"
 #include "platform/whole_file.h"
 
@@ -32,12 +33,14 @@ struct ServiceAddress {
   bool embedded = true;
 };
 
-// The same split as the connection makes: a name with a colon reaches a server ("host:path",
-// "host/port:path"), any other name is a file opened in this process.
+// The service manager of the engine that opens the database: this process's for a file, the server's (with
+// its port, an IPv6 address in brackets) for "host:path", "host/port:path", "[::1]:path" or "inet://...".
 ServiceAddress AddressOf(const std::string& name) {
-  const std::size_t colon = name.find(':');
-  if (colon == std::string::npos) return {"service_mgr", name, true};
-  return {name.substr(0, colon) + ":service_mgr", name.substr(colon + 1), false};
+  const ConnectionString where = ReadConnectionString(name);
+  if (!where.ThroughServer()) return {"service_mgr", where.path, true};
+  std::string server = where.host.find(':') != std::string::npos ? "[" + where.host + "]" : where.host;
+  if (!where.port.empty()) server += "/" + where.port;
+  return {server + ":service_mgr", where.path, false};
 }
 
 // One attachment to a service manager; every action waits until the engine has finished it.

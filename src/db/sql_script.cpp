@@ -49,14 +49,15 @@ std::vector<ScriptStatement> ScriptStatements(std::string_view text) {
 
 ScriptRun RunScriptStatements(Database& database, const std::vector<ScriptStatement>& statements) {
   ScriptRun run;
-  for (const ScriptStatement& statement : statements) {
+  for (auto next = statements.begin(); next != statements.end(); ++next) {
+    const ScriptStatement& statement = *next;
     // Each statement already runs in a transaction of its own that is committed at once. A transaction
     // statement of the script's would end or replace that transaction behind the connection's back, so
     // none reaches the database: COMMIT has nothing left to do, and ROLLBACK or SET TRANSACTION could only
     // mislead (what ran before is committed already).
     const std::string first = FirstWords(statement.sql, 1);
     if (first == "COMMIT") {
-      ++run.executed;
+      run.done.push_back(statement);
       continue;
     }
     if (first == "ROLLBACK" || FirstWords(statement.sql, 2) == "SET TRANSACTION") {
@@ -67,10 +68,11 @@ ScriptRun RunScriptStatements(Database& database, const std::vector<ScriptStatem
     }
     try {
       database.Execute(statement.sql);
-      ++run.executed;
+      run.done.push_back(statement);
     } catch (const DbError& error) {
       if (error.ConnectionLost()) {
         run.connectionLost = ScriptFailure{statement, error.what()};
+        run.notRun.assign(next + 1, statements.end());
         break;
       }
       run.failures.push_back({statement, error.what()});

@@ -27,10 +27,12 @@ struct ScriptFailure {
 };
 
 struct ScriptRun {
-  int executed = 0;                     // statements that ran without error
+  std::vector<ScriptStatement> done;    // statements that ran without error, in the order of the script
   std::vector<ScriptFailure> failures;  // in the order of the script
-  // The statement at which the link to the database was lost; it and the ones after it did not run.
+  // The statement at which the link to the database was lost: whether its commit reached the database
+  // before the link went is not known. The ones after it did not run (notRun, in order).
   std::optional<ScriptFailure> connectionLost;
+  std::vector<ScriptStatement> notRun;
 };
 
 // Runs the statements in order, each committed on its own. A failing statement is rolled back and

@@ -1,5 +1,7 @@
 #include "invoice/tform_invoice_json.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -398,6 +400,36 @@ std::size_t CountOpenJsonInvoices(const core::Configuration& configuration) {
   } catch (const std::exception&) {
     return 0;
   }
+}
+
+std::vector<OpenJsonInvoice> ListOpenJsonInvoices(const core::Configuration& configuration) {
+  std::vector<OpenJsonInvoice> open;
+  std::vector<std::string> records;
+  try {
+    records = platform::ListFiles(configuration.ArchiveDir, std::string(kPattern) + kPendingSuffix);
+  } catch (const std::exception&) {
+    return open;
+  }
+  std::sort(records.begin(), records.end());
+  const std::size_t suffixLength = std::string(kPendingSuffix).size();
+  for (const std::string& record : records) {
+    const std::string path = configuration.ArchiveDir + "/" + record;
+    OpenJsonInvoice invoice{record.substr(0, record.size() - suffixLength), {}, {}};
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+      invoice.since = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
+    }
+    try {
+      const std::string text = platform::ReadRegularFile(path, kMaxPendingBytes);
+      if (const std::size_t end = text.find(kCrLf); end != std::string::npos) {
+        invoice.reason = core::OneLine(text.substr(end + 2));
+      }
+    } catch (const std::exception&) {
+      invoice.reason = "Zapis nije čitljiv / The record cannot be read";
+    }
+    open.push_back(std::move(invoice));
+  }
+  return open;
 }
 
 }  // namespace telvano::invoice

@@ -122,4 +122,13 @@ class TFormInvoiceJSON {
 // The JSON invoices whose outcome is still being resolved (their records wait in the archive).
 std::size_t CountOpenJsonInvoices(const core::Configuration& configuration);
 
+// One of them: the input's name, the reason kept with its record and when the record was last written.
+struct OpenJsonInvoice {
+  std::string name;
+  std::string reason;
+  std::chrono::system_clock::time_point since;
+};
+// All of them, by name; none when the archive cannot be read.
+std::vector<OpenJsonInvoice> ListOpenJsonInvoices(const core::Configuration& configuration);
+
 }  // namespace telvano::invoice

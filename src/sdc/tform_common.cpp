@@ -201,7 +201,7 @@ void TFormCommon::SaveProcessorInfo(int kind, bool showDone) {
   try {
     platform::WriteFileDurably(file, text + "\r\n");
   } catch (const platform::FileError& error) {
-    throw SdcError(std::string(error.what()) + "\n\n" + kEarlierFileStaysText);
+    throw SdcError(error.what());
   }
   if (showDone) m_messages.ShowInfo("Sačuvan u: " + file);
 }

@@ -204,6 +204,10 @@ TransportTimeouts TimeoutsFrom(const core::Configuration& configuration) {
   return timeouts;
 }
 
+std::chrono::seconds LongestTick(const TransportTimeouts& timeouts) {
+  return 3 * (std::chrono::ceil<std::chrono::seconds>(timeouts.connect) + timeouts.Total());
+}
+
 TFormHTTP::TFormHTTP(const core::Configuration& configuration, const core::WorkingState& workingState)
     : m_configuration(configuration), m_workingState(workingState) {
   ResponseCode = -1;

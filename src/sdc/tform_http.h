@@ -57,6 +57,11 @@ struct TransportTimeouts {
 // when not set).
 TransportTimeouts TimeoutsFrom(const core::Configuration& configuration);
 
+// How long one tick of the poller may take without being stuck: three requests to their deadline (an open
+// invoice's lookup, the invoice itself, the lookup of its outcome). systemd's watchdog and the monitoring
+// check allow this long before they call the program hung; the defaults give 570 s.
+std::chrono::seconds LongestTick(const TransportTimeouts& timeouts);
+
 // The ErrorText of a VPFR address that is not https://: nothing is sent over a plain connection.
 inline constexpr const char* kVpfrNeedsHttpsText = "The VPFR's address must start with https://";
 // What a client certificate that the VPFR turned away in the handshake is reported with, before the reason.

@@ -76,6 +76,9 @@ void RequestWaitWindow::Run(const std::string& what, std::chrono::seconds limit,
   });
   refresh.start(kRefreshMs);
   loop.exec();
+  // Ended before the request: the program is ending (a stop signal tells every loop to exit). The request
+  // is given up as on the unattended road's stop; an invoice's outcome is then resolved at the next start.
+  if (!done) giveUp = true;
   worker.join();
   // What was typed in the last moment is taken from the queue while the filter still drops it.
   QApplication::processEvents();

@@ -45,7 +45,8 @@ class CertificateSession {
         m_taxGroups(m_state, m_http, *m_connection, m_clock),
         m_execScript(
             m_configuration, m_state, m_connection, m_messages, m_clock,
-            [this](const std::string& text) { Log(text); }, platform::IsStillBeingWritten),
+            [this](const std::string& text, platform::Priority priority) { Log(text, priority); },
+            platform::IsStillBeingWritten),
         m_form(m_configuration, m_state, m_connection, m_http, m_common, m_workingCertificate, m_messages,
                Services()) {
     db::CheckAndUpgradeSchema(*m_connection);
@@ -79,9 +80,9 @@ class CertificateSession {
     return services;
   }
 
-  void Log(const std::string& text) {
+  void Log(const std::string& text, platform::Priority priority = platform::Priority::Warning) {
     try {
-      m_log.AppendLogLine(core::kLogFileName, text);
+      m_log.AppendLogLine(core::kLogFileName, text, priority);
     } catch (const std::exception&) {
       // the message itself has been written to stderr
     }

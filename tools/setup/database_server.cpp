@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "cert/tform_exec_script.h"
+#include "db/connection_string.h"
 #include "db/database.h"
 
 namespace telvano::setup {
@@ -72,8 +73,26 @@ std::string ReadSysdbaPassword(const std::string& file) {
   throw std::runtime_error(file + " holds no ISC_PASSWORD: give the password with --db-password");
 }
 
+bool IsServerDatabaseName(const std::string& dbFullname) {
+  return db::ReadConnectionString(dbFullname).ThroughServer();
+}
+
 std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile) {
+  // An IPv6 address goes into brackets, or its colons would end the host part: "::1/3051" gives
+  // "[::1]/3051:/path".
+  const std::size_t slash = host.rfind('/');
+  const std::string address = host.substr(0, slash);
+  const std::string port = slash == std::string::npos ? "" : host.substr(slash);
+  if (address.find(':') != std::string::npos && address.front() != '[') {  // holds a ':', so not empty
+    return "[" + address + "]" + port + ":" + databaseFile;
+  }
   return host + ":" + databaseFile;
+}
+
+bool NamesDatabaseServer(const std::string& host) {
+  const std::string file = "/TELVANO.FDB";
+  const db::ConnectionString read = db::ReadConnectionString(ServerDatabaseName(host, file));
+  return read.ThroughServer() && read.path == file;
 }
 
 void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out) {

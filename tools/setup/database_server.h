@@ -15,8 +15,16 @@ inline constexpr const char* kServerUser = "firebird";
 // has no such line.
 std::string ReadSysdbaPassword(const std::string& file = kSysdbaPasswordFile);
 
-// The DB_Fullname of a database file reached through the server on `host` ("localhost:/abs/path").
+// True for a DB_Fullname that names a database on a server ("host:/path", "host/port:/path"), false for a
+// file that the embedded engine opens.
+bool IsServerDatabaseName(const std::string& dbFullname);
+
+// The DB_Fullname of a database file reached through the server on `host` (HOST or HOST/PORT):
+// "localhost:/abs/path", "dbhost/3051:/abs/path", "[::1]:/abs/path".
 std::string ServerDatabaseName(const std::string& host, const std::string& databaseFile);
+
+// True when `host` (HOST or HOST/PORT, as --db-server takes it) gives a DB_Fullname that names a server.
+bool NamesDatabaseServer(const std::string& host);
 
 // Hands a database file over to the server's user, since the server, not the program, opens it: the file
 // becomes firebird's (and its group's) with mode 0660; its folder, and the BackupDB folder beside it where the

@@ -14,10 +14,14 @@
 #include "db/database.h"
 #include "db/schema.h"
 #include "db/settings.h"
+#include "platform/clock.h"
 #include "platform/single_instance_lock.h"
 #include "platform/whole_file.h"
 #include "core/stored_secret.h"
 #include "database_server.h"
+#include "installation_owner.h"
+#include "status_output.h"
+#include "unattended_backup.h"
 #include "system_install.h"
 
 namespace telvano::setup {
@@ -185,16 +189,6 @@ int ExtendExisting(const InstallationLayout& layout, const SetupOptions& options
   return 0;
 }
 
-// A running TELVANO holds the single-instance lock; its database must not be pulled away under it.
-bool ProgramIsRunning(const std::string& lockPath) {
-  try {
-    platform::SingleInstanceLock lock(lockPath);
-    return !lock.TryAcquire();
-  } catch (const std::system_error&) {
-    return false;  // no lock file can be made here, so no instance can hold one either
-  }
-}
-
 // Takes the installation's lock for a run that changes it; false (with the reason on `err`) while a program
 // works on the installation. An installation without its ApplData folder has no program to guard against.
 bool TakeInstallationLock(platform::SingleInstanceLock& lock, std::ostream& err) {
@@ -210,12 +204,11 @@ bool TakeInstallationLock(platform::SingleInstanceLock& lock, std::ostream& err)
   }
 }
 
-// DB_Fullname "host:/path" names a database that a Firebird server opens.
+// A DB_Fullname with a host ("host:/path", "host/port:/path", "inet://...") names a database that a
+// Firebird server opens.
 bool UsesDatabaseServer(const std::string& configFile) {
   try {
-    const std::string name = core::LoadConfiguration(configFile).DB_Fullname;
-    const std::size_t colon = name.find(':');
-    return colon != std::string::npos && name.find('/') > colon;
+    return IsServerDatabaseName(core::LoadConfiguration(configFile).DB_Fullname);
   } catch (const std::exception&) {
     return false;
   }
@@ -232,7 +225,39 @@ void GiveInstallationToOwner(const InstallationLayout& layout, const std::string
       << (serverPassword ? "too" : "to its group") << ")\n";
 }
 
+// --status and --backup look after an existing installation, as its owner.
+int LookAfter(const SetupOptions& options, const std::string& configFile, std::ostream& out, std::ostream& err) {
+  std::string applData;
+  try {
+    applData = core::LoadConfiguration(configFile).ApplDataDir;
+  } catch (const std::exception&) {
+    // the status check says that the installation cannot be read; the backup says it too
+  }
+  if (const std::string problem = applData.empty() ? "" : BecomeInstallationOwner(applData); !problem.empty()) {
+    if (options.status) {
+      out << "TELVANO UNKNOWN - " << problem << "\n";
+      return static_cast<int>(Health::Unknown);
+    }
+    err << "telvano-setup: backup failed: " << problem << "\n";
+    return 1;
+  }
+  platform::SystemClock clock;
+  if (options.backup) return RunBackup(configFile, options.keep, clock, out, err);
+  StatusLimits limits;
+  limits.unsignedWarning = std::chrono::minutes(options.unsignedMinutes);
+  return RunStatus(configFile, options.json, limits, clock, out);
+}
+
 }  // namespace
+
+bool ProgramIsRunning(const std::string& lockPath) {
+  try {
+    platform::SingleInstanceLock lock(lockPath);
+    return !lock.TryAcquire();
+  } catch (const std::system_error&) {
+    return false;  // no lock file can be made here, so no instance can hold one either
+  }
+}
 
 InstallationLayout::InstallationLayout(const SetupOptions& options)
     : root(AbsoluteRoot(options.root)),
@@ -257,10 +282,16 @@ std::string ShellQuoted(const std::string& text) {
 
 int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) {
   const InstallationLayout layout(options);
+  if (options.status || options.backup) return LookAfter(options, layout.configFile, out, err);
   if (!FitsOnOneLine(layout.root) || !FitsOnOneLine(layout.printDir) || !FitsOnOneLine(options.codePage) ||
       !FitsOnOneLine(options.dbServer) || !FitsOnOneLine(options.dbPassword)) {
     err << "telvano-setup: a folder, code page, server or password with a line break cannot go into the "
            "configuration file\n";
+    return 1;
+  }
+  if (!options.dbServer.empty() && !NamesDatabaseServer(options.dbServer)) {
+    err << "telvano-setup: --db-server " << options.dbServer
+        << " is not a host name or address, with or without /PORT; nothing was changed\n";
     return 1;
   }
   for (const std::string& program : options.programs) {

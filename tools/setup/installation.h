@@ -24,6 +24,10 @@ struct InstallationLayout {
 // step on `out`; problems go to `err`. Returns the process exit code: 0 done, 1 refused or failed.
 int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err);
 
+// A running TELVANO holds the single-instance lock; its database must not be pulled away under it. The lock
+// is tried for a moment, so no program starts while it is looked at.
+bool ProgramIsRunning(const std::string& lockPath);
+
 // A path as a single-quoted shell word ("it's" -> 'it'\''s').
 std::string ShellQuoted(const std::string& text);
 

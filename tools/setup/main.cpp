@@ -1,4 +1,5 @@
 // telvano-setup: creates a complete TELVANO installation (see UsageText()).
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
   const auto options = ParseSetupArguments(arguments, error);
   if (!options) {
     std::cerr << "telvano-setup: " << error << "\n\n" << UsageText();
-    return 2;
+    // A monitoring system reads 2 as critical: a wrong status check is "unknown" to it.
+    return std::find(arguments.begin(), arguments.end(), "--status") != arguments.end() ? 3 : 2;
   }
   if (options->help) {
     std::cout << UsageText();

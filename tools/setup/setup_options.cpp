@@ -1,11 +1,57 @@
 #include "setup_options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "certificate_setup.h"
 #include "system_install.h"
 
 namespace telvano::setup {
+
+namespace {
+
+bool ReadCount(const std::string& text, int& value) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  value = std::stoi(text);
+  return value >= 1 && value <= 100000;
+}
+
+// --status and --backup look after an existing installation and take none of the options that make or
+// change one.
+bool CheckMaintenanceOptions(const std::vector<std::string>& arguments, const SetupOptions& options,
+                             std::string& error) {
+  const auto given = [&arguments](const char* option) {
+    return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+  };
+  const bool statusOnly = options.json || given("--unsigned-minutes");
+  const bool backupOnly = given("--keep");
+  if (statusOnly && !options.status) {
+    error = "--json and --unsigned-minutes go with --status";
+    return false;
+  }
+  if (backupOnly && !options.backup) {
+    error = "--keep goes with --backup";
+    return false;
+  }
+  if (!options.status && !options.backup) return true;
+  for (const std::string& argument : arguments) {
+    if (argument.rfind("--", 0) != 0) continue;
+    static const char* const kAllowed[] = {"--status", "--json", "--unsigned-minutes", "--backup", "--keep",
+                                           "--system", "--root"};
+    if (std::find(std::begin(kAllowed), std::end(kAllowed), argument) == std::end(kAllowed)) {
+      error = "--status and --backup take --root DIR or --system and their own options, not " + argument;
+      return false;
+    }
+  }
+  if (options.status && options.backup) {
+    error = "--status and --backup are two separate runs";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 std::string UsageText() {
   return "usage: telvano-setup --root DIR | --system [--root DIR] [--owner USER[:GROUP]]\n"
@@ -17,6 +63,8 @@ std::string UsageText() {
          "       telvano-setup --root DIR|--system --import-pfx FILE --pfx-password PASS --pac PAC\n"
          "                     [--developer-tin TIN] [--url URL]\n"
          "       telvano-setup --root DIR|--system --register-lpfr URL --pin PIN --developer-tin TIN\n"
+         "       telvano-setup --root DIR|--system --status [--json] [--unsigned-minutes M]\n"
+         "       telvano-setup --root DIR|--system --backup [--keep N]\n"
          "\n"
          "Creates a TELVANO installation under DIR: DIR/TELVANO (ApplData, Logs, RunTime), DIR/ExchData\n"
          "(SDC_Inp, SDC_Out, Archive), DIR/Data (TELVANO.FDB, Certificate, BackupDB), DIR/Prints and the\n"
@@ -44,7 +92,16 @@ std::string UsageText() {
          "the taxpayer's PFX/P12 file becomes the VPFR working certificate (--url replaces the processor\n"
          "address the certificate carries), or the local processor at URL is checked, given the PIN and\n"
          "registered through a test invoice. Each prints the serial of the new working certificate, or the\n"
-         "reason on stderr and exits with 1.\n";
+         "reason on stderr and exits with 1.\n"
+         "\n"
+         "--status tells how the installation stands, as a monitoring plugin does: one line, then the details\n"
+         "(--json: one JSON object). Exit code 0 all well, 1 warning (the certificate ends within CertWarningDays,\n"
+         "an invoice held, no signature for M minutes (default 30) while invoices wait, the last backup older than\n"
+         "two days), 2 critical (database or processor unreachable, certificate ended, a folder full, TELVANO\n"
+         "hung), 3 unknown (the installation cannot be read).\n"
+         "--backup takes the database's backup as the menu's \"Backup baze podataka\" does, also while TELVANO\n"
+         "runs (it then takes it between two files), and removes the oldest daily backups beyond N (default 14).\n"
+         "Run as root, both first become the installation's owner.\n";
 }
 
 std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& arguments,
@@ -84,6 +141,18 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
     }
     if (argument == "--api-token") {
       options.apiToken = true;
+      continue;
+    }
+    if (argument == "--status" || argument == "--json" || argument == "--backup") {
+      (argument == "--status" ? options.status : argument == "--json" ? options.json : options.backup) = true;
+      continue;
+    }
+    if (argument == "--keep" || argument == "--unsigned-minutes") {
+      if (i + 1 >= arguments.size() || !ReadCount(arguments[i + 1], argument == "--keep" ? options.keep : options.unsignedMinutes)) {
+        error = argument + " needs a whole number from 1 to 100000";
+        return std::nullopt;
+      }
+      ++i;
       continue;
     }
     if (argument == "--help" || argument == "-h") {
@@ -139,6 +208,7 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
     error = "--db-password PW goes with --db-server HOST";
     return std::nullopt;
   }
+  if (!CheckMaintenanceOptions(arguments, options, error)) return std::nullopt;
   if (!CheckCertificateOptions(options, error)) return std::nullopt;
   if (options.codePage.empty()) options.codePage = "UTF-8";
   return options;

@@ -57,6 +57,14 @@ struct SetupOptions {
   // --api-token: writes a fresh random bearer token for the local API into ApplData/api_token (0600, the
   // installation's owner's) and prints where it is.
   bool apiToken = false;
+  // Looking after an existing installation: --status [--json] [--unsigned-minutes M] says how it stands,
+  // with the exit codes of a monitoring plugin; --backup [--keep N] takes the database's backup as the
+  // operator's menu does and keeps the N newest daily ones.
+  bool status = false;
+  bool json = false;
+  int unsignedMinutes = 30;  // no signature this long while invoices wait: a warning
+  bool backup = false;
+  int keep = 14;
 
   bool help = false;
 };

@@ -2,10 +2,6 @@
 // certificate headless, then the POS starts telvano unattended with its serial.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
 #include "support/pfr_sim_fixture.h"
@@ -14,32 +10,6 @@ namespace telvano::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct SetupRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs telvano-setup with the arguments as separate words and collects what it printed.
-SetupRun RunSetup(const E2eInstallation& installation, std::vector<std::string> arguments) {
-  const std::string outPath = (installation.Root() / "setup-out.txt").string();
-  const std::string errPath = (installation.Root() / "setup-err.txt").string();
-  arguments.insert(arguments.begin(), {TELVANO_SETUP_PROGRAM, "--root", installation.Root().string()});
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(outPath), ReadFileBytes(errPath)};
-}
 
 // Starts the program as the POS does, fiscalises one invoice and stops it again.
 void StartAndFiscalise(E2eInstallation& installation, const std::string& pinOrPac,
@@ -60,8 +30,8 @@ TEST(CertificateSetup, AnImportedPfxStartsTheProgramOnTheVpfr) {
   E2eInstallation installation;
   installation.AddConfiguration("SdcCaFile", pki.CaCert());
   const SetupRun run =
-      RunSetup(installation, {"--import-pfx", pki.ClientLegacyP12(), "--pfx-password", pki.PfxPassword(),
-                              "--pac", "ABC123", "--url", vpfr->BaseUrl(), "--developer-tin", "123456789"});
+      installation.RunSetup({"--import-pfx", pki.ClientLegacyP12(), "--pfx-password", pki.PfxPassword(),
+                             "--pac", "ABC123", "--url", vpfr->BaseUrl(), "--developer-tin", "123456789"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, pki.ClientSerial() + "\n");
   EXPECT_EQ(run.err.find(pki.PfxPassword()), std::string::npos);
@@ -74,13 +44,13 @@ TEST(CertificateSetup, ARegisteredLpfrStartsTheProgramWithItsUid) {
   options.uid = "YJLQTEQR";
   auto lpfr = StartLpfrSimulator(options);
   E2eInstallation installation;
-  const SetupRun wrong = RunSetup(
-      installation, {"--register-lpfr", lpfr->BaseUrl(), "--pin", "9999", "--developer-tin", "123456789"});
+  const SetupRun wrong = installation.RunSetup(
+      {"--register-lpfr", lpfr->BaseUrl(), "--pin", "9999", "--developer-tin", "123456789"});
   EXPECT_EQ(wrong.exitCode, 1);
   EXPECT_EQ(wrong.out, "");
   EXPECT_NE(wrong.err.find("Obrada sertifikata NIJE uspela!\n\n2100"), std::string::npos) << wrong.err;
 
-  const SetupRun run = RunSetup(installation, {"--register-lpfr", lpfr->BaseUrl() + "/api", "--pin", "1234",
+  const SetupRun run = installation.RunSetup({"--register-lpfr", lpfr->BaseUrl() + "/api", "--pin", "1234",
                                                "--developer-tin", "123456789"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "YJLQTEQR\n");

@@ -29,6 +29,7 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string TelvanoProgram() { return BuildDir() + "/src/ui/telvano"; }
+std::string SetupProgram() { return BuildDir() + "/tools/setup/telvano-setup"; }
 
 // TELVANO_E2E_TIME_SCALE stretches every wait (a program under valgrind is many times slower).
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
@@ -141,6 +142,11 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
     if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+    // A test run under systemd must not hand its own notify socket or journal stream to the program.
+    if (text.rfind("NOTIFY_SOCKET=", 0) == 0 || text.rfind("JOURNAL_STREAM=", 0) == 0 ||
+        text.rfind("WATCHDOG_", 0) == 0) {
+      continue;
+    }
     environment.push_back(text);
   }
   environment.push_back("TELVANO_REGISTRY=" + m_registry.string());
@@ -150,6 +156,7 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
     environment.push_back("DISPLAY=" + display);
   }
   environment.push_back("TELVANO_LOCK_DIR=" + (lockDir.empty() ? Root() : lockDir).string());
+  environment.insert(environment.end(), m_environment.begin(), m_environment.end());
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -167,7 +174,7 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
 }
 
 void E2eInstallation::Start(const std::vector<std::string>& arguments, const std::string& display) {
-  m_pid = Spawn(arguments, Root() / "stderr.txt", display);
+  m_pid = Spawn(arguments, StderrPath(), display);
 }
 
 int E2eInstallation::RunAnother(const std::vector<std::string>& arguments, std::chrono::milliseconds limit,
@@ -240,13 +247,32 @@ void E2eInstallation::Drop(const std::string& name, const std::string& bytes) co
   fs::rename(hidden, Input() / name);
 }
 
+SetupRun E2eInstallation::RunSetup(std::vector<std::string> arguments) const {
+  const std::string outPath = (Root() / "setup-out.txt").string();
+  const std::string errPath = (Root() / "setup-err.txt").string();
+  arguments.insert(arguments.begin(), {SetupProgram(), "--root", Root().string()});
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(outPath), ReadFileBytes(errPath)};
+}
+
 std::string E2eInstallation::Log() const {
   const fs::path file = Root() / "App" / "Logs" / "TELVANO_log.txt";
   return fs::exists(file) ? ReadFileBytes(file) : std::string();
 }
 
 std::string E2eInstallation::StderrText() const {
-  const fs::path file = Root() / "stderr.txt";
+  const fs::path file = StderrPath();
   return fs::exists(file) ? ReadFileBytes(file) : std::string();
 }
 

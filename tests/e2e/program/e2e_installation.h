@@ -24,6 +24,13 @@ struct CertificateRow {
   bool withEnvName = true;  // a database below 10.14 has no env_name column yet
 };
 
+// What one run of telvano-setup did.
+struct SetupRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
 // A complete installation in a temporary folder (program folders, exchange tree, database with secrets and
 // certificates, configuration file) and the real `telvano` program started on it, headless, as a POS starts
 // it.
@@ -42,6 +49,8 @@ class E2eInstallation {
   // Hands the database file to a Firebird server's user and names it "localhost:<path>" in the
   // configuration, with the server's SYSDBA password.
   void UseDatabaseServer(const std::string& password);
+  // One more `name=value` in the program's environment at its next start (NOTIFY_SOCKET, JOURNAL_STREAM …).
+  void SetEnvironment(const std::string& name, const std::string& value) { m_environment.push_back(name + "=" + value); }
   pid_t Pid() const { return m_pid; }
 
   // Starts telvano with `arguments`; its stderr goes to StderrText(). Headless, unless a display is named
@@ -64,6 +73,9 @@ class E2eInstallation {
 
   void Drop(const std::string& name, const std::string& bytes) const;
 
+  // Runs telvano-setup --root Root() with `arguments` (separate words) and collects what it printed.
+  SetupRun RunSetup(std::vector<std::string> arguments) const;
+
   std::filesystem::path Root() const { return m_root.Path(); }
   std::filesystem::path Input() const { return m_root.Path() / "Exch" / "SDC_Inp"; }
   std::filesystem::path Output() const { return m_root.Path() / "Exch" / "SDC_Out"; }
@@ -74,6 +86,7 @@ class E2eInstallation {
   std::filesystem::path RegistryPath() const { return m_root.Path() / "TELVANO.conf"; }
   std::string Log() const;
   std::string StderrText() const;
+  std::filesystem::path StderrPath() const { return m_root.Path() / "stderr.txt"; }
   void SetRegistryPath(std::filesystem::path path) { m_registry = std::move(path); }
   // The DB_VERSION mark as stored (the program must have ended).
   std::string StoredDbVersion() const;
@@ -84,6 +97,7 @@ class E2eInstallation {
 
   TempDir m_root;
   std::filesystem::path m_registry;
+  std::vector<std::string> m_environment;
   pid_t m_pid = -1;
 };
 

@@ -1,9 +1,6 @@
 // An operator's session with the real program on a real X display: start without parameters, log in, give
 // the PIN, work through the menu with the keyboard, end with "0".
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -13,6 +10,7 @@
 #include "db/settings.h"
 #include "e2e_installation.h"
 #include "pfr-sim/pfr_simulator.h"
+#include "support/loopback_ports.h"
 #include "support/temp_dir.h"
 #include "support/xvfb_display.h"
 
@@ -182,40 +180,6 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
   database->Close();
 }
 
-// A processor that takes the connection and never answers: the kernel accepts on the listening socket.
-class SilentProcessor {
- public:
-  explicit SilentProcessor(int port) : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
-    const int yes = 1;
-    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    EXPECT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::listen(m_socket, 8), 0);
-  }
-  ~SilentProcessor() { ::close(m_socket); }
-  SilentProcessor(const SilentProcessor&) = delete;
-  SilentProcessor& operator=(const SilentProcessor&) = delete;
-
- private:
-  int m_socket;
-};
-
-// A port of 127.0.0.1 where nothing listens (taken and given back at once).
-int ClosedPort() {
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
-  return ntohs(address.sin_port);
-}
-
 TEST_F(OperatorSession, AFailingStatusIsShownAndAHangingOneIsGivenUpWithEsc) {
   LogIn();
   Menu({"3", "8"});
@@ -231,7 +195,7 @@ TEST_F(OperatorSession, AFailingStatusIsShownAndAHangingOneIsGivenUpWithEsc) {
 
   // A processor that never answers: the waiting line shows, a "5" typed meanwhile is dropped (it would open
   // the command window), and Esc gives the status request up.
-  SilentProcessor silent(sim->Port());
+  SilentListener silent(sim->Port());
   Menu({"8"});
   const std::string waiting = display->WaitForWindow("čeka se PFR");
   ASSERT_FALSE(waiting.empty()) << display->WindowNames();
@@ -264,7 +228,7 @@ TEST_F(OperatorSession, RegistersALocalProcessorByKeyboardAloneAfterAFailedTry) 
 
   // First try at an address where nothing listens; Tab leads from the address to the developer's TIN and on
   // to "Sačuvaj", which Enter presses.
-  const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort());
   display->Keys(window, {"ctrl+a"});
   display->Type(window, closed);
   display->Keys(window, {"Tab", "ctrl+a"});

@@ -174,6 +174,33 @@ TEST_F(TFormCmdTest, ReportsAnswerOneLinePerRowAndTakeAnyTextAsAPeriod) {
             kActiveLine);
 }
 
+TEST_F(TFormCmdTest, EveryCommandFileThatFailsLeavesOneLogLine) {
+  std::vector<std::string> log;
+  m_cmd.SetLog([&log](const std::string& line) { log.push_back(line); });
+  m_database.Db().Execute("drop table inv_tax_items");  // the tax report fails on the database
+  const struct {
+    const char* file;
+    const char* bytes;
+    const char* logged;  // in the one log line; nullptr: no line at all
+  } cases[] = {
+      {"CMD_OK.csv", "HELLO-TELVANO,\r\nHELLO-PFR,\r\n", nullptr},
+      {"CMD_LINE.csv", "HELLO-TELVANO,\r\nHELLO-TELVANO\r\n", kLineWithoutParameterText},
+      {"CMD_DB.csv", "TAX-REPORT,2024-05\r\nHELLO-TELVANO,\r\n", "INV_TAX_ITEMS"},
+  };
+  for (const auto& c : cases) {
+    log.clear();
+    RunFile(c.file, c.bytes);
+    if (c.logged == nullptr) {
+      EXPECT_TRUE(log.empty()) << c.file << ": " << log.front();
+      continue;
+    }
+    ASSERT_EQ(log.size(), 1u) << c.file;
+    EXPECT_EQ(log[0].rfind(std::string("Komanda ") + c.file + " nije izvršena / The command failed: ", 0), 0u) << log[0];
+    EXPECT_NE(log[0].find(c.logged), std::string::npos) << log[0];
+    EXPECT_EQ(log[0].find_first_of("\r\n"), std::string::npos) << "one line: " << log[0];
+  }
+}
+
 TEST_F(TFormCmdTest, FailuresAroundTheFileItself) {
   // A command file that vanished before it was read is answered with the reason.
   m_cmd.ProcessCmdFile("CMD_GONE.csv");

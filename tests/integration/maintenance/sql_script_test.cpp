@@ -36,7 +36,7 @@ TEST(RunScriptStatementsTest, AFailingStatementIsRecordedAndTheNextOneRuns) {
                                       "insert into my_reg(reg_code, reg_desc) values('B', 'after');\n"
                                       "COMMIT WORK;\n"  // each statement is committed on its own already
                                       "  rollback\n"));
-  EXPECT_EQ(run.executed, 4);
+  EXPECT_EQ(run.done.size(), 4u);
   EXPECT_FALSE(run.connectionLost);
   ASSERT_EQ(run.failures.size(), 3u);
   EXPECT_EQ(run.failures[0].statement.lineNumber, 3);
@@ -54,11 +54,15 @@ TEST(RunScriptStatementsTest, ALostConnectionStopsTheRun) {
   auto victim = Database::Attach(Database::Options::For(database.Path()));
   const auto id = victim->QueryFirst("select current_connection from rdb$database")->operator[](0).AsInt64();
   database.Db().Execute("delete from mon$attachments where mon$attachment_id = ?", {id});
-  const ScriptRun run = RunScriptStatements(*victim, ScriptStatements("select 1 from rdb$database\nbad"));
-  EXPECT_EQ(run.executed, 0);
+  const ScriptRun run =
+      RunScriptStatements(*victim, ScriptStatements("select 1 from rdb$database\nbad\n# note\nworse"));
+  EXPECT_TRUE(run.done.empty());
   EXPECT_TRUE(run.failures.empty());
   ASSERT_TRUE(run.connectionLost);
   EXPECT_EQ(run.connectionLost->statement.lineNumber, 1);
+  ASSERT_EQ(run.notRun.size(), 2u);
+  EXPECT_EQ(run.notRun[0].lineNumber, 2);
+  EXPECT_EQ(run.notRun[1].sql, "worse");
 }
 
 }  // namespace

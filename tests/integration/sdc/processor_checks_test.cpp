@@ -1,14 +1,12 @@
 // TFormCommon's processor checks against a processor on 127.0.0.1 whose answers each test scripts.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "recording_messages.h"
 #include "scripted_processor.h"
 #include "sdc/tform_common.h"
+#include "support/loopback_ports.h"
 #include "support/temp_dir.h"
 
 namespace telvano::sdc {
@@ -26,17 +24,7 @@ constexpr const char* kPin = "/api/v3/pin";
 constexpr const char* kAttention = "/api/v3/attention";
 constexpr const char* kEnvironment = "/api/v3/environment-parameters";
 
-std::string ClosedUrl() {
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
-  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-}
+std::string ClosedUrl() { return "http://127.0.0.1:" + std::to_string(telvano::testing::ClosedLoopbackPort()); }
 
 // Runs `action`, expects an SdcError and returns its text.
 template <typename Action>

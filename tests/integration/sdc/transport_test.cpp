@@ -14,6 +14,7 @@
 
 #include "raw_http_server.h"
 #include "sdc/tform_http.h"
+#include "support/loopback_ports.h"
 #include "support/temp_dir.h"
 #include "test_certificate.h"
 
@@ -55,18 +56,7 @@ class LocalServer {
   std::thread m_thread;
 };
 
-// A port on which nobody listens: bound once, then released.
-int ClosedPort() {
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
-  return ntohs(address.sin_port);
-}
+int ClosedPort() { return telvano::testing::ClosedLoopbackPort(); }
 
 bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/configuration.h"
+#include "db/connection_string.h"
 #include "support/temp_dir.h"
 
 namespace telvano::core {
@@ -42,12 +43,38 @@ TEST(Configuration, ValuesAndTheSevenFolders) {
   EXPECT_EQ(c.ProgramVersion, "r10.0.023");
 }
 
-TEST(Configuration, DatabaseFolderOfEveryFormOfPath) {
-  EXPECT_EQ(DatabaseFolder("/srv/data/fb.fdb"), "/srv/data");
-  EXPECT_EQ(DatabaseFolder("dbhost:/srv/data/fb.fdb"), "/srv/data");
-  EXPECT_EQ(DatabaseFolder("/fb.fdb"), "");  // joins as "/Certificate"
-  EXPECT_EQ(DatabaseFolder("fb.fdb"), ".");
-  EXPECT_EQ(DatabaseFolder("/srv/a:b/fb.fdb"), "/srv/a:b");
+// DB_Fullname taken apart, and the folder that CertificateDir and the backups follow.
+TEST(Configuration, EveryFormOfConnectionStringGivesHostPortPathAndFolder) {
+  // text, then "host|port|path|on this machine|folder"
+  const std::pair<const char*, const char*> cases[] = {
+      {"/srv/data/fb.fdb", "||/srv/data/fb.fdb|1|/srv/data"},
+      {"fb.fdb", "||fb.fdb|1|."},
+      {"/fb.fdb", "||/fb.fdb|1|"},  // joins as "/Certificate"
+      {"dbhost:/srv/data/fb.fdb", "dbhost||/srv/data/fb.fdb|0|/srv/data"},
+      {"localhost/3051:/var/lib/telvano/TELVANO.FDB", "localhost|3051|/var/lib/telvano/TELVANO.FDB|1|/var/lib/telvano"},
+      {"db.shop.rs/gds_db:/srv/fb.fdb", "db.shop.rs|gds_db|/srv/fb.fdb|0|/srv"},
+      {"LOCALHOST:telvano", "LOCALHOST||telvano|1|."},  // an alias: which file it is only the server knows
+      {"127.0.0.1:/srv/fb.fdb", "127.0.0.1||/srv/fb.fdb|1|/srv"},
+      {"[::1]:/srv/fb.fdb", "::1||/srv/fb.fdb|1|/srv"},
+      {"[2001:db8::5]/3049:/srv/fb.fdb", "2001:db8::5|3049|/srv/fb.fdb|0|/srv"},
+      {"inet://dbhost:3051//srv/data/fb.fdb", "dbhost|3051|/srv/data/fb.fdb|0|/srv/data"},
+      {"inet6://[::1]:3050//srv/fb.fdb", "::1|3050|/srv/fb.fdb|1|/srv"},
+      {"INET:///srv/data/fb.fdb", "localhost||/srv/data/fb.fdb|1|/srv/data"},
+      {"inet://telvano", "localhost||telvano|1|."},
+      {"C:/data/fb.fdb", "C||/data/fb.fdb|0|/data"},  // no drive letters on Linux
+      // Not a host before the colon: the whole text is a path.
+      {"/srv/a:b/fb.fdb", "||/srv/a:b/fb.fdb|1|/srv/a:b"},
+      {"my host:/fb.fdb", "||my host:/fb.fdb|1|my host:"},
+      {"[::1:/fb.fdb", "||[::1:/fb.fdb|1|[::1:"},
+      {"dbhost:", "||dbhost:|1|."},
+  };
+  for (const auto& [text, expected] : cases) {
+    const db::ConnectionString read = db::ReadConnectionString(text);
+    EXPECT_EQ(read.host + "|" + read.port + "|" + read.path + "|" + (read.OnThisMachine() ? "1" : "0") + "|" +
+                  DatabaseFolder(text),
+              expected)
+        << text;
+  }
 }
 
 TEST(Configuration, RegistryErrorForAMissingFileOrEmptyValuesInTheirOrder) {

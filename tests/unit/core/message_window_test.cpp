@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
@@ -220,6 +221,27 @@ TEST(HeadlessYellowMsgView, WritesTheMessageAndReturns) {
   EXPECT_NE(out.str().find("1031"), std::string::npos);
   EXPECT_NE(out.str().find("READY TO USE"), std::string::npos);
   EXPECT_NE(out.str().find("Pogrešna lozinka!"), std::string::npos);
+}
+
+TEST_F(MessageWindowTest, UnderTheJournalEachMessageIsOneLineWithTheWeightOfItsKind) {
+  std::ostringstream journal;
+  std::streambuf* const saved = std::cerr.rdbuf(journal.rdbuf());
+  LogWriter log(m_configuration, m_clock, LogEcho::Journal);
+  std::ostringstream viewOut;
+  HeadlessYellowMsgView view(viewOut, true);
+  TFormYellowMsg window(m_configuration, m_state, m_clock, log, view);
+  window.ShowMessageNo(2);
+  window.ShowMessageText(25, "", "Pažnja / Attention");
+  window.ShowMessageNo(31);
+  window.ShowInfo("Niste izabrali sertifikat\r\nza rad");
+  std::cerr.rdbuf(saved);
+  EXPECT_EQ(journal.str(),
+            "<3>TELVANO database can not be read!\n<4>Pažnja / Attention\n<6>READY TO USE\n");
+  // The window itself adds only the plain box, as warnings; the log file is as it always was.
+  EXPECT_EQ(viewOut.str(), "<4>Niste izabrali sertifikat\n<4>za rad\n");
+  EXPECT_EQ(Log(), "2024-03-01 08:15:02 TELVANO database can not be read!\r\n"
+                   "2024-03-01 08:15:02 Pažnja / Attention\r\n"
+                   "2024-03-01 08:15:02 READY TO USE\r\n");
 }
 
 }  // namespace
