@@ -41,4 +41,10 @@ void EnsureInvoiceFlightTable(Database& database) {
   }
 }
 
+std::string InvoiceFlightColumnsMark() {
+  std::string mark;
+  for (const AddedColumn& column : kAddedColumns) mark += std::string(column.name) + " " + column.type + ";";
+  return mark;
+}
+
 }  // namespace telvano::db

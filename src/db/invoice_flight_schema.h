@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "db/database.h"
 
 namespace telvano::db {
@@ -20,5 +22,9 @@ namespace telvano::db {
 // It stands beside the schema of the version marks: the marks are fixed texts, so the table is created
 // wherever it is missing rather than by an upgrade step.
 void EnsureInvoiceFlightTable(Database& database);
+
+// The added columns' names and types in one text: it changes whenever a column is added (a prepared copy of
+// a database, as the tests keep, is then made again).
+std::string InvoiceFlightColumnsMark();
 
 }  // namespace telvano::db

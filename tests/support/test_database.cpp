@@ -1,5 +1,7 @@
 #include "support/test_database.h"
 
+#include "db/invoice_flight_schema.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -19,6 +21,7 @@ std::string TemplateName(db::SchemaLevel level) {
   for (const std::string& statement : db::BaseSchemaStatements()) all += statement + ";";
   for (const db::UpgradeStep& step : db::UpgradeSteps())
     for (const std::string& statement : step.statements) all += statement + ";";
+  all += db::InvoiceFlightColumnsMark();
   return "template-" + std::to_string(static_cast<int>(level)) + "-" + std::to_string(std::hash<std::string>{}(all)) +
          ".fdb";
 }
