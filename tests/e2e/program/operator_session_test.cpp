@@ -63,16 +63,16 @@ class OperatorSession : public ::testing::Test {
     ASSERT_TRUE(display->WaitForWindowGone(kInfoBox));
   }
 
-  // Logs in with the PIN and waits for the main window.
-  void LogIn() {
-    installation.Start({}, display->Name());
-    const std::string login = display->WaitForWindow("^Login$", 45s, [this] { return installation.Running(); });
-    ASSERT_FALSE(login.empty()) << installation.StderrText();
+  // Starts the program on `shop`, logs in with the PIN and waits for the main window.
+  void LogIn(E2eInstallation& shop) {
+    shop.Start({}, display->Name());
+    const std::string login = display->WaitForWindow("^Login$", 45s, [&shop] { return shop.Running(); });
+    ASSERT_FALSE(login.empty()) << shop.StderrText();
     display->Type(login, E2eInstallation::kLoginSecret);
     display->Keys(login, {"Return"});
     display->Type(login, "1234");
     display->Keys(login, {"Return"});
-    ASSERT_FALSE(display->WaitForWindow(kMainWindow).empty()) << display->WindowNames() << installation.StderrText();
+    ASSERT_FALSE(display->WaitForWindow(kMainWindow).empty()) << display->WindowNames() << shop.StderrText();
   }
 
   // Confirms the boxes that come one after the other (a message of the processor's check, then the box of
@@ -97,14 +97,7 @@ class OperatorSession : public ::testing::Test {
 };
 
 TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
-  installation.Start({}, display->Name());
-  const std::string login = display->WaitForWindow("^Login$", 45s, [this] { return installation.Running(); });
-  ASSERT_FALSE(login.empty()) << installation.StderrText();
-  display->Type(login, E2eInstallation::kLoginSecret);
-  display->Keys(login, {"Return"});
-  display->Type(login, "1234");
-  display->Keys(login, {"Return"});
-  ASSERT_FALSE(display->WaitForWindow(kMainWindow).empty()) << display->WindowNames() << installation.StderrText();
+  ASSERT_NO_FATAL_FAILURE(LogIn(installation));
   EXPECT_TRUE(sim->PinEntered());
 
   // 1. Certificates, 5. the working certificate's window (closed with Esc), 6. the list of certificates.
@@ -181,7 +174,7 @@ TEST_F(OperatorSession, LogInWorkThroughTheMenuAndEndWithZero) {
 }
 
 TEST_F(OperatorSession, AFailingStatusIsShownAndAHangingOneIsGivenUpWithEsc) {
-  LogIn();
+  ASSERT_NO_FATAL_FAILURE(LogIn(installation));
   Menu({"3", "8"});
   ConfirmInfo();
   const fs::path status = installation.Output() / (std::string(kUid) + "_Status.json");
@@ -213,15 +206,8 @@ TEST_F(OperatorSession, RegistersALocalProcessorByKeyboardAloneAfterAFailedTry) 
   // No certificate yet: the login offers "Novi LPFR" first, and the PIN is kept for the registration.
   E2eInstallation fresh;
   fs::create_directories(fresh.DatabasePath().parent_path() / "BackupDB");
-  fresh.Start({}, display->Name());
-  const std::string login = display->WaitForWindow("^Login$", 45s, [&fresh] { return fresh.Running(); });
-  ASSERT_FALSE(login.empty()) << fresh.StderrText();
-  display->Type(login, E2eInstallation::kLoginSecret);
-  display->Keys(login, {"Return"});
-  display->Type(login, "1234");
-  display->Keys(login, {"Return"});
+  ASSERT_NO_FATAL_FAILURE(LogIn(fresh));
   const std::string main = display->WaitForWindow(kMainWindow);
-  ASSERT_FALSE(main.empty()) << display->WindowNames() << fresh.StderrText();
   display->Keys(main, {"1", "5"});
   const std::string window = display->WaitForOtherWindow(".", main);
   ASSERT_FALSE(window.empty()) << display->WindowNames();
