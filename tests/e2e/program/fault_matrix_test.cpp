@@ -375,6 +375,8 @@ const FaultCase kCases[] = {
        // The second file is a new invoice under a used name: refused with a clear error, never deleted unsent.
        ASSERT_TRUE(t.WaitFor([&] { return fs::exists(t.installation.Archive() / "INV_NS_same.csv"); }));
        EXPECT_EQ(ReadFileBytes(t.installation.Archive() / "INV_NS_same.csv"), second);
+       // The input is archived a moment before its error file is written: wait for the error, not only the move.
+       t.WaitFor([&] { return t.ErrorText("INV_NS_same").find("Račun je već fiskalizovan!") != std::string::npos; });
        EXPECT_NE(t.ErrorText("INV_NS_same").find("Račun je već fiskalizovan!"), std::string::npos);
      }},
     {"HeldInputTakenAwayAndNotSigned",
