@@ -1,12 +1,12 @@
 #include "db/database.h"
 
 #include "db/embedded_access.h"
+#include "db/firebird_status.h"
+#include "db/statement_messages.h"
 
 #include <firebird/Interface.h>
 #include <ibase.h>
 
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace telvano::db {
@@ -15,69 +15,11 @@ using namespace Firebird;
 
 namespace {
 
-constexpr unsigned kCharsetUtf8 = 4;
-constexpr unsigned kCharsetOctets = 1;
-constexpr unsigned kMaxVaryingBytes = 32765;
-
-// The error codes that say the link to the database is gone rather than that a statement was wrong.
-bool IsConnectionLossCode(ISC_STATUS code) {
-  switch (code) {
-    case isc_network_error:
-    case isc_net_read_err:
-    case isc_net_write_err:
-    case isc_lost_db_connection:
-    case isc_conn_lost:
-    case isc_att_shutdown:
-    case isc_shutdown:
-    case isc_net_server_shutdown:
-    case isc_bad_db_handle:
-    case isc_net_connect_err:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Walks the whole status vector: the loss may be named by the second or third code of a message.
-bool NamesConnectionLoss(const ISC_STATUS* vector) {
-  if (!vector) return false;
-  for (const ISC_STATUS* at = vector; *at != isc_arg_end;) {
-    const ISC_STATUS kind = *at;
-    if (kind == isc_arg_gds && IsConnectionLossCode(at[1])) return true;
-    at += (kind == isc_arg_cstring) ? 3 : 2;
-  }
-  return false;
-}
-
-// Firebird's status as one text: every line of its message, joined by "\n".
-DbError ErrorFrom(IUtil* util, IStatus* status, const std::string& context = {}) {
-  char buffer[4096];
-  util->formatStatus(buffer, sizeof buffer, status);
-  std::string text = buffer;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  if (!context.empty()) text = context + (text.empty() ? "" : "\n" + text);
-  const ISC_STATUS* vector = reinterpret_cast<const ISC_STATUS*>(status->getErrors());
-  std::int64_t gds = vector && vector[0] == isc_arg_gds ? vector[1] : 0;
-  std::int64_t sql = vector ? isc_sqlcode(vector) : 0;
-  return DbError(text, sql, gds, NamesConnectionLoss(vector));
-}
-
-bool Failed(CheckStatusWrapper& status) { return (status.getState() & IStatus::STATE_ERRORS) != 0; }
-
-template <typename T>
-void Release(T*& object) {
-  if (object) object->release();
-  object = nullptr;
-}
-
-// A message buffer laid out as Firebird's metadata describes it (offsets are aligned to the buffer start).
-struct Message {
-  IMessageMetadata* metadata = nullptr;
-  std::unique_ptr<unsigned char[]> buffer;
-  unsigned length = 0;
-
-  ~Message() { Release(metadata); }
-};
+using detail::CheckStatus;
+using detail::ErrorFrom;
+using detail::Failed;
+using detail::Message;
+using detail::Release;
 
 // "host:path", "host/port:path" or "inet://..." reach a server; a plain path opens the file in this process.
 bool IsEmbeddedName(const std::string& name) { return name.find(':') == std::string::npos; }
@@ -104,12 +46,7 @@ struct Database::Impl {
     rawStatus->dispose();
   }
 
-  void Check(const std::string& context = {}) {
-    if (!Failed(status)) return;
-    DbError error = ErrorFrom(util, &status, context);
-    if (error.ConnectionLost()) connectionLost = true;
-    throw error;
-  }
+  void Check(const std::string& context = {}) { CheckStatus(util, status, connectionLost, context); }
 
   void CloseQuietly() {
     if (explicitTransaction) {
@@ -188,233 +125,6 @@ struct Database::Impl {
     if (!attachment) throw DbError("the database is not open");
   }
 
-  // Describes the parameters as the values we hold; the database converts them to the columns' types.
-  void BindParams(IStatement* statement, const std::vector<Param>& params, Message& message) {
-    IMessageMetadata* described = statement->getInputMetadata(&status);
-    Check();
-    unsigned count = described->getCount(&status);
-    if (count != params.size()) {
-      described->release();
-      throw DbError("the statement has " + std::to_string(count) + " parameters, " + std::to_string(params.size()) +
-                    " were given");
-    }
-    IMetadataBuilder* builder = described->getBuilder(&status);
-    described->release();
-    Check();
-    for (unsigned i = 0; i < count; ++i) {
-      const Param& param = params[i];
-      if (auto* text = std::get_if<std::string>(&param)) {
-        if (text->size() > kMaxVaryingBytes) {
-          builder->release();
-          throw DbError("a text parameter is longer than " + std::to_string(kMaxVaryingBytes) + " bytes");
-        }
-        builder->setType(&status, i, SQL_VARYING + 1);
-        builder->setLength(&status, i, static_cast<unsigned>(std::max<std::size_t>(text->size(), 1)));
-        builder->setCharSet(&status, i, kCharsetUtf8);
-        builder->setScale(&status, i, 0);
-      } else if (auto* integer = std::get_if<std::int64_t>(&param)) {
-        (void)integer;
-        builder->setType(&status, i, SQL_INT64 + 1);
-        builder->setLength(&status, i, sizeof(std::int64_t));
-        builder->setScale(&status, i, 0);
-      } else if (auto* decimal = std::get_if<Decimal>(&param)) {
-        builder->setType(&status, i, SQL_INT64 + 1);
-        builder->setLength(&status, i, sizeof(std::int64_t));
-        builder->setScale(&status, i, -decimal->scale);
-      }
-      // A null keeps the described type; only its null flag is set below.
-      Check();
-    }
-    message.metadata = builder->getMetadata(&status);
-    builder->release();
-    Check();
-    message.length = message.metadata->getMessageLength(&status);
-    Check();
-    message.buffer.reset(new unsigned char[message.length ? message.length : 1]());
-    for (unsigned i = 0; i < count; ++i) {
-      unsigned char* data = message.buffer.get() + message.metadata->getOffset(&status, i);
-      auto* nullFlag = reinterpret_cast<short*>(message.buffer.get() + message.metadata->getNullOffset(&status, i));
-      Check();
-      const Param& param = params[i];
-      *nullFlag = 0;
-      if (auto* text = std::get_if<std::string>(&param)) {
-        auto length = static_cast<unsigned short>(text->size());
-        std::memcpy(data, &length, sizeof length);
-        std::memcpy(data + sizeof length, text->data(), text->size());
-      } else if (auto* integer = std::get_if<std::int64_t>(&param)) {
-        std::memcpy(data, integer, sizeof *integer);
-      } else if (auto* decimal = std::get_if<Decimal>(&param)) {
-        std::memcpy(data, &decimal->units, sizeof decimal->units);
-      } else {
-        *nullFlag = -1;
-      }
-    }
-  }
-
-  // Asks for the output in forms we can read: integers and exact numbers as they are, everything that is
-  // neither number nor text (dates, times, booleans, big numbers) as text the database renders.
-  void DescribeOutput(IStatement* statement, Message& message, std::vector<std::string>& names) {
-    IMessageMetadata* described = statement->getOutputMetadata(&status);
-    Check();
-    unsigned count = described->getCount(&status);
-    for (unsigned i = 0; i < count; ++i) {
-      const char* alias = described->getAlias(&status, i);
-      names.emplace_back(alias && *alias ? alias : described->getField(&status, i));
-    }
-    IMetadataBuilder* builder = described->getBuilder(&status);
-    Check();
-    for (unsigned i = 0; i < count; ++i) {
-      unsigned type = described->getType(&status, i) & ~1u;
-      switch (type) {
-        case SQL_TEXT:
-        case SQL_VARYING:
-        case SQL_SHORT:
-        case SQL_LONG:
-        case SQL_INT64:
-        case SQL_FLOAT:
-        case SQL_DOUBLE:
-        case SQL_D_FLOAT:
-        case SQL_BLOB:
-        case SQL_TYPE_DATE:
-        case SQL_TYPE_TIME:
-        case SQL_TIMESTAMP:
-          break;
-        default:
-          builder->setType(&status, i, SQL_VARYING + 1);
-          builder->setLength(&status, i, 64 * 4);  // bytes: 64 characters of up to 4 bytes
-          builder->setCharSet(&status, i, kCharsetUtf8);
-          builder->setScale(&status, i, 0);
-          break;
-      }
-    }
-    described->release();
-    message.metadata = builder->getMetadata(&status);
-    builder->release();
-    Check();
-    message.length = message.metadata->getMessageLength(&status);
-    message.buffer.reset(new unsigned char[message.length ? message.length : 1]());
-    Check();
-  }
-
-  std::string ReadBlob(ITransaction* transaction, ISC_QUAD* id) {
-    IBlob* blob = attachment->openBlob(&status, transaction, id, 0, nullptr);
-    Check("cannot read a blob");
-    std::string text;
-    char chunk[16384];
-    for (;;) {
-      unsigned got = 0;
-      int result = blob->getSegment(&status, sizeof chunk, chunk, &got);
-      if (result == IStatus::RESULT_OK || result == IStatus::RESULT_SEGMENT) {
-        text.append(chunk, got);
-        continue;
-      }
-      break;
-    }
-    if (Failed(status)) {
-      DbError error = ErrorFrom(util, &status, "cannot read a blob");
-      blob->release();
-      throw error;
-    }
-    blob->close(&status);
-    if (Failed(status)) blob->release();
-    status.init();
-    return text;
-  }
-
-  // Dates and times as ISO texts: "2024-03-01", "10:15:30" (with ".ffff" only when there are fractions).
-  std::string DateText(ISC_DATE date) {
-    unsigned year = 0, month = 0, day = 0;
-    util->decodeDate(date, &year, &month, &day);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u", year, month, day);
-    return text;
-  }
-
-  std::string TimeText(ISC_TIME time) {
-    unsigned hours = 0, minutes = 0, seconds = 0, fractions = 0;
-    util->decodeTime(time, &hours, &minutes, &seconds, &fractions);
-    char text[24];
-    if (fractions)
-      std::snprintf(text, sizeof text, "%02u:%02u:%02u.%04u", hours, minutes, seconds, fractions);
-    else
-      std::snprintf(text, sizeof text, "%02u:%02u:%02u", hours, minutes, seconds);
-    return text;
-  }
-
-  Field ReadField(ITransaction* transaction, const Message& message, unsigned index) {
-    IMessageMetadata* metadata = message.metadata;
-    const unsigned char* data = message.buffer.get() + metadata->getOffset(&status, index);
-    short nullFlag;
-    std::memcpy(&nullFlag, message.buffer.get() + metadata->getNullOffset(&status, index), sizeof nullFlag);
-    if (nullFlag) return Field::Null();
-    unsigned type = metadata->getType(&status, index) & ~1u;
-    int scale = metadata->getScale(&status, index);
-    unsigned length = metadata->getLength(&status, index);
-    unsigned charset = metadata->getCharSet(&status, index);
-    switch (type) {
-      case SQL_TEXT: {
-        std::string text(reinterpret_cast<const char*>(data), length);
-        // CHAR pads with blanks; binary CHAR keeps every byte.
-        if (charset != kCharsetOctets)
-          while (!text.empty() && text.back() == ' ') text.pop_back();
-        return Field::Text(std::move(text));
-      }
-      case SQL_VARYING: {
-        unsigned short size;
-        std::memcpy(&size, data, sizeof size);
-        return Field::Text(std::string(reinterpret_cast<const char*>(data) + sizeof size, size));
-      }
-      case SQL_SHORT: {
-        std::int16_t value;
-        std::memcpy(&value, data, sizeof value);
-        return scale ? Field::Exact(Decimal{value, -scale}) : Field::Integer(value);
-      }
-      case SQL_LONG: {
-        std::int32_t value;
-        std::memcpy(&value, data, sizeof value);
-        return scale ? Field::Exact(Decimal{value, -scale}) : Field::Integer(value);
-      }
-      case SQL_INT64: {
-        std::int64_t value;
-        std::memcpy(&value, data, sizeof value);
-        return scale ? Field::Exact(Decimal{value, -scale}) : Field::Integer(value);
-      }
-      case SQL_FLOAT: {
-        float value;
-        std::memcpy(&value, data, sizeof value);
-        return Field::Floating(value);
-      }
-      case SQL_DOUBLE:
-      case SQL_D_FLOAT: {
-        double value;
-        std::memcpy(&value, data, sizeof value);
-        return Field::Floating(value);
-      }
-      case SQL_TYPE_DATE: {
-        ISC_DATE date;
-        std::memcpy(&date, data, sizeof date);
-        return Field::Text(DateText(date));
-      }
-      case SQL_TYPE_TIME: {
-        ISC_TIME time;
-        std::memcpy(&time, data, sizeof time);
-        return Field::Text(TimeText(time));
-      }
-      case SQL_TIMESTAMP: {
-        ISC_TIMESTAMP stamp;
-        std::memcpy(&stamp, data, sizeof stamp);
-        return Field::Text(DateText(stamp.timestamp_date) + " " + TimeText(stamp.timestamp_time));
-      }
-      case SQL_BLOB: {
-        ISC_QUAD id;
-        std::memcpy(&id, data, sizeof id);
-        return Field::Text(ReadBlob(transaction, &id));
-      }
-      default:
-        throw DbError("unsupported column type " + std::to_string(type));
-    }
-  }
-
   // Prepares, binds and runs one statement inside `transaction`; rows are collected when it has a cursor.
   std::vector<Row> RunIn(ITransaction* transaction, std::string_view sql, const std::vector<Param>& params,
                          std::size_t rowLimit, std::uint64_t* affected) {
@@ -433,11 +143,12 @@ struct Database::Impl {
           type == isc_info_sql_stmt_start_trans) {
         throw DbError("transaction statements are not run as plain statements: " + text);
       }
+      detail::StatementMessages messages(util, attachment, transaction, status, connectionLost);
       Message input;
-      BindParams(statement, params, input);
+      messages.BindParams(statement, params, input);
       Message output;
       auto names = std::make_shared<std::vector<std::string>>();
-      DescribeOutput(statement, output, *names);
+      messages.DescribeOutput(statement, output, *names);
       bool hasCursor = (statement->getFlags(&status) & IStatement::FLAG_HAS_CURSOR) != 0;
       Check();
       if (hasCursor) {
@@ -447,7 +158,7 @@ struct Database::Impl {
         try {
           while (rows.size() < rowLimit && cursor->fetchNext(&status, output.buffer.get()) == IStatus::RESULT_OK) {
             std::vector<Field> fields;
-            for (unsigned i = 0; i < names->size(); ++i) fields.push_back(ReadField(transaction, output, i));
+            for (unsigned i = 0; i < names->size(); ++i) fields.push_back(messages.ReadField(output, i));
             rows.emplace_back(names, std::move(fields));
           }
           Check();
@@ -473,7 +184,7 @@ struct Database::Impl {
         }
         if (hasOutput) {
           std::vector<Field> fields;
-          for (unsigned i = 0; i < names->size(); ++i) fields.push_back(ReadField(transaction, output, i));
+          for (unsigned i = 0; i < names->size(); ++i) fields.push_back(messages.ReadField(output, i));
           rows.emplace_back(names, std::move(fields));
         }
       }

@@ -26,9 +26,14 @@ struct Decimal {
   bool operator==(const Decimal& other) const;  // numeric equality (1.50 == 1.5)
 };
 
-// A bound parameter: null, UTF-8 text, integer or exact decimal.
+// Bytes bound to a BLOB column, of any length (a text parameter takes at most 32 765 bytes).
+struct Blob {
+  std::string bytes;
+};
+
+// A bound parameter: null, UTF-8 text, integer, exact decimal or blob.
 // Text bound to a numeric or date column is converted by the database, just as a quoted literal would be.
-using Param = std::variant<std::nullptr_t, std::string, std::int64_t, Decimal>;
+using Param = std::variant<std::nullptr_t, std::string, std::int64_t, Decimal, Blob>;
 
 // The meaning of the original SqlLiteral as a bound value: an empty text is null, any other text stays
 // exactly as it is (apostrophes included).
