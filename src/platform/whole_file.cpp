@@ -127,11 +127,7 @@ std::string ReadRegularFile(const std::string& path, std::size_t maxBytes) {
   return ReadOpenFile(fd, info, path, maxBytes);
 }
 
-namespace {
-
-// The whole of `bytes` under `path`, through a fresh temporary name renamed into place; flushed to the disk
-// (the file, then its folder) when `flush`.
-void ReplaceFile(const std::string& path, std::string_view bytes, unsigned mode, bool flush) {
+std::string WriteTemporaryBeside(const std::string& path, std::string_view bytes, unsigned mode, bool flush) {
   const std::filesystem::path target(path);
   // A fresh file of our own (O_EXCL, never through a link), created with its final mode before the first
   // byte. A name too long for the file system fails here already (the temporary name is longer still), and
@@ -145,15 +141,30 @@ void ReplaceFile(const std::string& path, std::string_view bytes, unsigned mode,
     if (created < 0 && errno != EEXIST) break;
   }
   Descriptor fd(created);
-  if (fd.Get() < 0) throw FileError(WriteFailure(path, errno));
+  if (fd.Get() < 0) throw WriteError(path, errno);
   const auto fail = [&temporary, &path](int error) {
     ::unlink(temporary.c_str());
-    throw FileError(WriteFailure(path, error));
+    throw WriteError(path, error);
   };
   if (!WriteAll(fd.Get(), bytes)) fail(errno);
   if (flush && ::fsync(fd.Get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) fail(errno);
+  return temporary;
+}
+
+FileError WriteError(const std::string& path, int error) { return FileError(WriteFailure(path, error)); }
+
+namespace {
+
+// The whole of `bytes` under `path`, through a fresh temporary name renamed into place; flushed to the disk
+// (the file, then its folder) when `flush`.
+void ReplaceFile(const std::string& path, std::string_view bytes, unsigned mode, bool flush) {
+  const std::string temporary = WriteTemporaryBeside(path, bytes, mode, flush);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throw WriteError(path, error);
+  }
   if (flush) SyncFolder(FolderOf(path));
 }
 

@@ -53,6 +53,13 @@ void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned 
 // that are made again when lost.
 void WriteFileWhole(const std::string& path, std::string_view bytes, unsigned mode = 0644);
 
+// The first half of WriteFileDurably: `bytes` in a fresh temporary file beside `path` (flushed when `flush`),
+// whose name is returned for the caller to rename into place. Raises FileError, leaving nothing behind.
+std::string WriteTemporaryBeside(const std::string& path, std::string_view bytes, unsigned mode, bool flush);
+
+// The FileError of a file that could not be written: its path and the system's reason for `error` (errno).
+FileError WriteError(const std::string& path, int error);
+
 // Moves a folder entry to `to` as what it is (a link, a folder or a FIFO is never followed or opened) and without
 // needing space on the disk; only across file systems is a plain file copied and then removed. False when it
 // could not be moved.
