@@ -32,7 +32,23 @@ void InvoiceCompletion::Log(const std::string& line) const {
 }
 
 void InvoiceCompletion::SaveAnswer(const std::string& uuid, const std::string& body) {
-  platform::WriteFileDurably(ArchivePath(uuid + "_resp.json"), body + "\r\n");
+  try {
+    platform::WriteFileWhole(ArchivePath(uuid + "_resp.json"), body + "\r\n");
+  } catch (const std::exception& error) {
+    Log(std::string("Radni fajl odgovora PFR-a nije upisan / The work file of the processor's answer was not "
+                    "written: ") + error.what());
+  }
+}
+
+std::string InvoiceCompletion::AnswerOf(const FlightRecord& record) {
+  if (!record.answer.empty()) return record.answer;
+  std::string answer = m_flight.StoredAnswer(record.uuid);
+  if (!answer.empty()) return answer;
+  try {
+    return m_responses.ReadSavedAnswerText(record.uuid);
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
@@ -47,8 +63,14 @@ CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
   }
   TSdcResponse response;
   try {
-    response = m_responses.ReadSavedAnswer(record.uuid);
+    record.answer = AnswerOf(record);
+    response = ParseSdcResponse(record.answer);
+  } catch (const db::DbError& error) {
+    Log("Potpisani račun " + record.inputName + " čeka bazu podataka / The signed invoice waits for the "
+        "database: " + error.what());
+    return CompletionStep::Waiting;
   } catch (const std::exception&) {
+    record.answer.clear();  // unreadable: the processor is asked for it again
     return CompletionStep::AnswerMissing;
   }
   try {
@@ -66,6 +88,8 @@ CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
         error.what());
     try {
       m_flight.NoteFailure(record.uuid, error.what());
+      // A receipt printed before the failure is not printed again, even after a restart.
+      if (record.printed) m_flight.MarkPrinted(record.uuid);
     } catch (const std::exception&) {
     }
     return CompletionStep::Waiting;
@@ -74,35 +98,30 @@ CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
 }
 
 void InvoiceCompletion::Store(FlightRecord& record, const TSdcResponse& response) {
-  // The fiscal records and the mark that they exist are one commit: a crash leaves both or neither.
+  // The fiscal records, the answer and the mark that they exist are one commit: a crash leaves all or none.
   db::Database::Transaction transaction(m_database);
   m_responses.StoreAnswer(record.uuid, response);
-  m_flight.SetState(record.uuid, FlightState::Stored);
+  m_flight.MarkStored(record.uuid, record.answer);
   transaction.Commit();
   record.state = FlightState::Stored;
 }
 
 void InvoiceCompletion::Deliver(FlightRecord& record, const TSdcResponse& response) {
-  const std::string base = BaseName(record.inputName);
   const InvoiceOptions& options = record.options;
   // An error file of an earlier try must not stand beside the results.
   m_resultFiles.RemoveErrorFile(record.inputName);
-  m_resultFiles.WriteReceiptTexts(response, base);
-  if (!record.printed) {
+  m_resultFiles.WriteResultFiles(response, BaseName(record.inputName), options.taxLabelCodes, [&] {
+    if (record.printed) return;
     // A receipt that does not print is still signed and delivered: the POS has the journal, the operator
     // can print it again. It is printed once only, however often delivery is tried.
     try {
-      m_resultFiles.PrintReceipt(record.uuid, base, options.printerModel, options.printerPort,
-                                 options.changeAmount, options.signatureLine);
+      m_resultFiles.PrintReceipt(record.uuid, BaseName(record.inputName), options.printerModel,
+                                 options.printerPort, options.changeAmount, options.signatureLine);
     } catch (const std::exception& error) {
       Log("Račun " + record.inputName + " nije odštampan / The receipt was not printed: " + error.what());
     }
-    m_flight.MarkPrinted(record.uuid);
     record.printed = true;
-  }
-  m_resultFiles.WriteImageAndSummary(response, base, options.taxLabelCodes);
-  m_flight.SetState(record.uuid, FlightState::Delivered);
-  record.state = FlightState::Delivered;
+  });
 }
 
 void InvoiceCompletion::Finish(const FlightRecord& record) {

@@ -107,13 +107,8 @@ InvoiceRecovery::Outcome InvoiceRecovery::ResolveSent(FlightRecord& record) {
                      "known yet: " + core::Utf8Prefix(answer.failureText, 300));
     return answer.processorAnswered ? Outcome::Waiting : Outcome::ProcessorSilent;
   }
-  try {
-    m_completion.SaveAnswer(record.uuid, answer.body);
-  } catch (const std::exception& error) {
-    m_completion.Log("Potpisani odgovor za " + record.inputName + " nije sačuvan / The signed answer could not be " +
-                     "saved: " + error.what());
-    return Outcome::Waiting;
-  }
+  m_completion.SaveAnswer(record.uuid, answer.body);
+  record.answer = answer.body;
   step = m_completion.Complete(record);
   return step == CompletionStep::Done ? Outcome::Finished : Outcome::Waiting;
 }

@@ -61,7 +61,8 @@ void JournalPrinter::PrintJournal(const std::string& uuid, const std::string& ba
   input.verificationUrl = WithoutLineEnds(platform::ReadRegularFile(m_configuration.OutputDir + "/" + base + "_vurl.txt", kMaxReceiptFileBytes));
   input.changeAmount = changeAmount;
   input.signatureLine = signatureLine;
-  platform::WriteFileDurably(ScriptPath(uuid), BuildPrintScript(input));
+  // Whole but not flushed: the sender reads it at once, and REPRINT serves the invoices of this run.
+  platform::WriteFileWhole(ScriptPath(uuid), BuildPrintScript(input));
 
   std::string error;
   if (!StartRawPrintSender(uuid, printerPort, &error) && m_reportFailure) m_reportFailure(error);

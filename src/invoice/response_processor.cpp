@@ -15,8 +15,8 @@ using db::SqlValue;
 ResponseProcessor::ResponseProcessor(const core::Configuration& configuration, db::Database& database)
     : m_configuration(configuration), m_database(database) {}
 
-TSdcResponse ResponseProcessor::ReadSavedAnswer(const std::string& uuid) const {
-  return ParseSdcResponse(platform::ReadRegularFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json", sdc::kMaxResponseBytes + 2));
+std::string ResponseProcessor::ReadSavedAnswerText(const std::string& uuid) const {
+  return platform::ReadRegularFile(m_configuration.ArchiveDir + "/" + uuid + "_resp.json", sdc::kMaxResponseBytes + 2);
 }
 
 void ResponseProcessor::StoreAnswer(const std::string& uuid, const TSdcResponse& response) {

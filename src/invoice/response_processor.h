@@ -15,9 +15,8 @@ class ResponseProcessor {
  public:
   ResponseProcessor(const core::Configuration& configuration, db::Database& database);
 
-  // Reads ArchiveDir/<uuid>_resp.json. Raises on a missing or unreadable answer and on an answer that is not
-  // JSON or has no taxItems.
-  TSdcResponse ReadSavedAnswer(const std::string& uuid) const;
+  // The bytes of ArchiveDir/<uuid>_resp.json, the answer's work file. Raises when it is missing or unreadable.
+  std::string ReadSavedAnswerText(const std::string& uuid) const;
 
   // Stores a signed answer: the MRC setting, the inv_response row, one inv_tax_items row per tax item, and
   // the fiscal date, number and signer on the request rows. The statements join the caller's transaction;

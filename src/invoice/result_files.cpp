@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/file_batch.h"
 #include "platform/whole_file.h"
 #include "sdc/tax_labels.h"
 
@@ -43,19 +44,25 @@ std::string ResultFileWriter::OutputPath(const std::string& base, const char* su
   return m_configuration.OutputDir + "/" + base + suffix;
 }
 
-void ResultFileWriter::WriteResultFiles(const TSdcResponse& response, const std::string& uuid,
-                                        const std::string& base, int printerModel, const std::string& printerPort,
-                                        const db::Decimal& changeAmount, bool signatureLine, bool taxLabelCodes) {
-  WriteReceiptTexts(response, base);
-  PrintReceipt(uuid, base, printerModel, printerPort, changeAmount, signatureLine);
-  WriteImageAndSummary(response, base, taxLabelCodes);
-}
-
-void ResultFileWriter::WriteReceiptTexts(const TSdcResponse& response, const std::string& base) {
-  if (!response.journal.empty()) {
-    platform::WriteFileDurably(OutputPath(base, "_journal.txt"), response.journal + kCrLf);
-  }
-  platform::WriteFileDurably(OutputPath(base, "_vurl.txt"), response.verificationUrl + kCrLf);
+void ResultFileWriter::WriteResultFiles(const TSdcResponse& response, const std::string& base, bool taxLabelCodes,
+                                        const std::function<void()>& betweenTextsAndImage) {
+  const std::string journal = base + "_journal.txt";
+  const std::string url = base + "_vurl.txt";
+  const std::string image = base + "_qrcode.gif";
+  const std::string summary = base + "_basic.csv";
+  platform::FileBatch batch(m_configuration.OutputDir);
+  if (!response.journal.empty()) batch.Stage(journal, response.journal + kCrLf);
+  batch.Stage(url, response.verificationUrl + kCrLf);
+  if (!response.verificationQRCode.empty()) batch.Stage(image, QrCodeImageBytes(response.verificationQRCode) + kCrLf);
+  batch.Stage(summary, BuildBasicCsv(response, taxLabelCodes));
+  batch.SyncData();
+  batch.Publish(journal);
+  batch.Publish(url);
+  if (betweenTextsAndImage) betweenTextsAndImage();
+  batch.Publish(image);
+  // The POS takes the invoice as done once it sees the summary: it comes last.
+  batch.Publish(summary);
+  batch.SyncFolder();
 }
 
 void ResultFileWriter::PrintReceipt(const std::string& uuid, const std::string& base, int printerModel,
@@ -63,14 +70,6 @@ void ResultFileWriter::PrintReceipt(const std::string& uuid, const std::string& 
                                     bool signatureLine) {
   if (printerModel < 0 || printerModel > 4) return;
   m_printer.PrintJournal(uuid, base, std::to_string(printerModel), printerPort, changeAmount, signatureLine);
-}
-
-void ResultFileWriter::WriteImageAndSummary(const TSdcResponse& response, const std::string& base,
-                                            bool taxLabelCodes) {
-  if (!response.verificationQRCode.empty()) {
-    platform::WriteFileDurably(OutputPath(base, "_qrcode.gif"), QrCodeImageBytes(response.verificationQRCode) + kCrLf);
-  }
-  platform::WriteFileDurably(OutputPath(base, "_basic.csv"), BuildBasicCsv(response, taxLabelCodes));
 }
 
 void ResultFileWriter::RemoveErrorFile(const std::string& inputFileName) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,19 +17,17 @@ class ResultFileWriter {
  public:
   ResultFileWriter(const core::Configuration& configuration, platform::Clock& clock, ReceiptPrinter& printer);
 
-  // <base>_journal.txt (when there is a journal), <base>_vurl.txt, the receipt print for printer models 0 to 4,
-  // <base>_qrcode.gif (when there is a QR code) and <base>_basic.csv, in this order. Raises on a file that
-  // cannot be written and on a failed print; files written before stay.
-  void WriteResultFiles(const TSdcResponse& response, const std::string& uuid, const std::string& base,
-                        int printerModel, const std::string& printerPort, const db::Decimal& changeAmount,
-                        bool signatureLine, bool taxLabelCodes);
-
-  // The same in three steps, for a caller that handles the print itself: the text files before the print,
-  // the print (models 0 to 4 only; raises when it fails), and the image and summary after it.
-  void WriteReceiptTexts(const TSdcResponse& response, const std::string& base);
+  // <base>_journal.txt (when there is a journal) and <base>_vurl.txt, then `betweenTextsAndImage` (the
+  // receipt's print, which reads those two), then <base>_qrcode.gif (when there is a QR code) and
+  // <base>_basic.csv last. All of them are written under temporary names and their data reaches the disk in
+  // one sync before the first appears under its final name; one flush of the folder after the last makes
+  // the names durable. Raises platform::FileError on a file that cannot be written; files that appeared
+  // before stay (written again, they come out the same).
+  void WriteResultFiles(const TSdcResponse& response, const std::string& base, bool taxLabelCodes,
+                        const std::function<void()>& betweenTextsAndImage);
+  // The receipt print for printer models 0 to 4 (other models print nothing); raises when it fails.
   void PrintReceipt(const std::string& uuid, const std::string& base, int printerModel,
                     const std::string& printerPort, const db::Decimal& changeAmount, bool signatureLine);
-  void WriteImageAndSummary(const TSdcResponse& response, const std::string& base, bool taxLabelCodes);
 
   // <base>_err.txt with a byte-order mark: the local time "yyyy-mm-dd hh:nn:ss", then the failure text.
   void WriteErrorFile(const std::string& inputFileName, const std::string& failureText);

@@ -171,8 +171,11 @@ void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
     record.options = ReadInvoiceOptions(parsed.others);
     record.itemCount = parsed.itemLines.size();
     record.processor = m_http.WorkingTarget();
-    // The row in flight comes first: stored statement by statement, a crash after any row still leaves the
-    // mark that tells the recovery to undo them.
+    // Marked as sent in the commit that holds its rows, before the request leaves: from then on only the
+    // processor can say whether it signed (a crash before the request left costs a lookup, not a commit on
+    // every invoice). The row in flight comes first: stored statement by statement, a crash after any row
+    // still leaves the mark that tells the recovery to resolve them.
+    record.state = FlightState::Sent;
     m_flight.Open(record);
     attempt.stored = true;
     m_storage.StoreInvoice(record.uuid, name, parsed, record.options.taxLabelCodes);
@@ -181,16 +184,14 @@ void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
   if (transaction) transaction->Commit();
   transaction.reset();
 
-  // Written whole and flushed, or not at all: a full disk leaves no empty request behind.
-  platform::WriteFileDurably(ArchivePath(record.uuid + "_req.json"), request + kCrLf);
+  // Written whole or not at all: a full disk leaves no empty request behind. Not flushed: it is sent at
+  // once, and after a crash the invoice is resolved by asking the processor, never by sending it again.
+  platform::WriteFileWhole(ArchivePath(record.uuid + "_req.json"), request + kCrLf);
   attempt.requestWritten = true;
 }
 
 void TFormInvoice::SendAndResolve(Attempt& attempt) {
   FlightRecord& record = attempt.record;
-  // Marked before the request leaves: from here on only the processor can say whether it signed.
-  m_flight.SetState(record.uuid, FlightState::Sent);
-  record.state = FlightState::Sent;
   const auto sentAt = m_clock.Now();
   m_http.CallTarget(record.processor, sdc::kOpInvoices, ArchivePath(record.uuid + "_req.json"), record.uuid);
   record.closedAt = m_clock.Now();  // every request has a connection of its own, closed once it returns
@@ -198,30 +199,20 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
   m_outcome.processorAnswered = m_http.ResponseCode >= 1;
 
   InvoiceAnswer answer = ClassifyInvoiceAnswer(m_http, m_processorErrorTexts);
-  bool answerSaved = false;
+  // The answer is kept as a work file before anything else happens to it, an unreadable one too (it is
+  // looked at when something went wrong). Not flushed: the commit that stores the fiscal records keeps a
+  // signed answer durably, and until then the processor keeps it.
+  std::string saved;
   if (m_http.ResponseCode == 200 && !answer.body.empty()) {
-    // The answer is kept before anything else happens to it.
-    try {
-      m_completion.SaveAnswer(record.uuid, answer.body);
-      answerSaved = true;
-    } catch (const std::exception& error) {
-      m_completion.Log("Odgovor PFR-a za " + record.inputName + " nije sačuvan / The processor's answer could not "
-                       "be saved: " + error.what());
-    }
+    saved = answer.body;
+    m_completion.SaveAnswer(record.uuid, saved);
   }
   if (answer.kind == AnswerKind::Unknown) answer = ResolveUnknown(record, answer);
 
   switch (answer.kind) {
     case AnswerKind::Signed: {
-      if (!answerSaved || answer.body != m_http.ResponseBody) {
-        try {
-          m_completion.SaveAnswer(record.uuid, answer.body);
-        } catch (const std::exception& error) {
-          // The processor keeps the signed answer: it is asked for it again once the disk takes it.
-          Hold(attempt, error.what());
-          return;
-        }
-      }
+      if (answer.body != saved) m_completion.SaveAnswer(record.uuid, answer.body);
+      record.answer = answer.body;
       const CompletionStep step = m_completion.Complete(record);
       if (step == CompletionStep::Done) {
         m_outcome.kind = OutcomeKind::Signed;
