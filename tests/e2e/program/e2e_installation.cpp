@@ -147,7 +147,11 @@ pid_t E2eInstallation::Spawn(const std::vector<std::string>& arguments, const fs
         text.rfind("WATCHDOG_", 0) == 0) {
       continue;
     }
-    environment.push_back(text);
+    // A name this installation sets itself is given its value only (getenv takes the first of a name).
+    const std::string name = text.substr(0, text.find('=') + 1);
+    const bool overridden = std::any_of(m_environment.begin(), m_environment.end(),
+                                        [&name](const std::string& own) { return own.rfind(name, 0) == 0; });
+    if (!overridden) environment.push_back(text);
   }
   environment.push_back("TELVANO_REGISTRY=" + m_registry.string());
   if (display.empty()) {

@@ -51,6 +51,7 @@ class E2eInstallation {
   void UseDatabaseServer(const std::string& password);
   // One more `name=value` in the program's environment at its next start (NOTIFY_SOCKET, JOURNAL_STREAM …).
   void SetEnvironment(const std::string& name, const std::string& value) { m_environment.push_back(name + "=" + value); }
+  void ClearEnvironment() { m_environment.clear(); }
   pid_t Pid() const { return m_pid; }
 
   // Starts telvano with `arguments`; its stderr goes to StderrText(). Headless, unless a display is named

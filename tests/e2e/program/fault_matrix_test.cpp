@@ -66,6 +66,22 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
     installation.WaitForExit(10s);
   }
 
+  // The program's next start dies at `moment` (see tests/support/crash_point), as in a power cut.
+  void CrashAt(const std::string& moment) {
+    installation.SetEnvironment("TELVANO_TEST_CRASH_AT", moment);
+    installation.SetEnvironment("LD_PRELOAD", TELVANO_CRASH_POINT);
+    // A sanitized program wants its runtime first among the loaded libraries; the crash point only forwards.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    installation.SetEnvironment("ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0");
+  }
+  // Waits for the crash that CrashAt set up, then starts the program again without it.
+  void RestartAfterTheCrash() {
+    ASSERT_TRUE(WaitFor([&] { return !installation.Running(); })) << installation.Log();
+    installation.WaitForExit(1s);
+    installation.ClearEnvironment();
+    StartProgram();
+  }
+
   void Drop(const std::string& base) {
     inputs.push_back(base);
     installation.Drop(base + ".csv", SampleInvoice(base));
@@ -219,6 +235,45 @@ const FaultCase kCases[] = {
        t.MendOutput();
        t.StartProgram();
        t.WaitForDelivery("INV_NS_after");
+     }},
+    // The commit that stores the invoice also marks it sent: a crash before the request left is resolved by
+    // asking the processor, which has nothing; once the request can no longer arrive, the waiting input is
+    // fiscalised anew.
+    {"CrashAfterTheInvoiceWasStoredBeforeTheRequestLeft",
+     [](FaultMatrix& t) {
+       t.installation.AddConfiguration("SdcRequestDeadline", "2");
+       t.CrashAt("read:_req.json");
+       t.StartProgram();
+       t.Drop("INV_NS_unsent");
+       t.RestartAfterTheCrash();
+       EXPECT_FALSE(t.Signed());
+       t.WaitForDelivery("INV_NS_unsent");
+       EXPECT_FALSE(fs::exists(t.installation.Output() / "INV_NS_unsent_err.txt"));
+     }},
+    // The answer is kept durably only with the fiscal records: a crash in between asks the processor again.
+    {"CrashWhenTheAnswerArrivedBeforeItWasStored",
+     [](FaultMatrix& t) {
+       t.CrashAt("create:_resp.json");
+       t.StartProgram();
+       t.Drop("INV_NS_unstored");
+       t.RestartAfterTheCrash();
+       EXPECT_TRUE(t.Signed());
+       t.WaitForDelivery("INV_NS_unstored");
+     }},
+    // The invoice is closed in the commit after its result files: a crash in between writes them again, the
+    // same, from the answer kept with the fiscal records.
+    {"CrashAfterTheResultFilesBeforeTheInvoiceWasClosed",
+     [](FaultMatrix& t) {
+       t.CrashAt("rename:_basic.csv");
+       t.StartProgram();
+       t.Drop("INV_NS_unclosed");
+       t.RestartAfterTheCrash();
+       ASSERT_TRUE(t.Delivered("INV_NS_unclosed"));
+       const std::string summary = ReadFileBytes(t.installation.Output() / "INV_NS_unclosed_basic.csv");
+       ASSERT_TRUE(t.WaitFor([&] { return !fs::exists(t.installation.Input() / "INV_NS_unclosed.csv"); }))
+           << t.installation.Log();
+       EXPECT_EQ(ReadFileBytes(t.installation.Output() / "INV_NS_unclosed_basic.csv"), summary);
+       EXPECT_FALSE(fs::exists(t.installation.Output() / "INV_NS_unclosed_err.txt"));
      }},
     {"AnswerSlowerThanTheReadTimeOut",
      [](FaultMatrix& t) { t.DeliveredDespite(pfrsim::Fault::SignedThenDelayed(5000), "INV_NS_late"); }},
