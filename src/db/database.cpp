@@ -125,6 +125,8 @@ struct Database::Impl {
     if (!attachment) throw DbError("the database is not open");
   }
 
+  using Names = std::shared_ptr<std::vector<std::string>>;
+
   // Prepares, binds and runs one statement inside `transaction`; rows are collected when it has a cursor.
   std::vector<Row> RunIn(ITransaction* transaction, std::string_view sql, const std::vector<Param>& params,
                          std::size_t rowLimit, std::uint64_t* affected) {
@@ -135,14 +137,7 @@ struct Database::Impl {
     Check();
     std::vector<Row> rows;
     try {
-      // A COMMIT, ROLLBACK or SET TRANSACTION would end or replace the transaction this layer owns and
-      // leave it with a dead handle: transactions are taken only through Database::Transaction.
-      const unsigned type = statement->getType(&status);
-      Check();
-      if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
-          type == isc_info_sql_stmt_start_trans) {
-        throw DbError("transaction statements are not run as plain statements: " + text);
-      }
+      RefuseTransactionStatement(statement, text);
       detail::StatementMessages messages(util, attachment, transaction, status, connectionLost);
       Message input;
       messages.BindParams(statement, params, input);
@@ -152,41 +147,9 @@ struct Database::Impl {
       bool hasCursor = (statement->getFlags(&status) & IStatement::FLAG_HAS_CURSOR) != 0;
       Check();
       if (hasCursor) {
-        IResultSet* cursor = statement->openCursor(&status, transaction, input.metadata, input.buffer.get(),
-                                                   output.metadata, 0);
-        Check();
-        try {
-          while (rows.size() < rowLimit && cursor->fetchNext(&status, output.buffer.get()) == IStatus::RESULT_OK) {
-            std::vector<Field> fields;
-            for (unsigned i = 0; i < names->size(); ++i) fields.push_back(messages.ReadField(output, i));
-            rows.emplace_back(names, std::move(fields));
-          }
-          Check();
-          cursor->close(&status);
-          if (Failed(status)) {
-            DbError error = ErrorFrom(util, &status);
-            cursor->release();
-            throw error;
-          }
-        } catch (...) {
-          status.init();
-          if (cursor) cursor->release();
-          throw;
-        }
+        rows = FetchRows(statement, transaction, messages, input, output, names, rowLimit);
       } else {
-        bool hasOutput = !names->empty();
-        statement->execute(&status, transaction, input.metadata, input.buffer.get(),
-                           hasOutput ? output.metadata : nullptr, hasOutput ? output.buffer.get() : nullptr);
-        Check();
-        if (affected) {
-          *affected = statement->getAffectedRecords(&status);
-          Check();
-        }
-        if (hasOutput) {
-          std::vector<Field> fields;
-          for (unsigned i = 0; i < names->size(); ++i) fields.push_back(messages.ReadField(output, i));
-          rows.emplace_back(names, std::move(fields));
-        }
+        rows = ExecuteOnce(statement, transaction, messages, input, output, names, affected);
       }
     } catch (...) {
       status.init();
@@ -197,6 +160,65 @@ struct Database::Impl {
     if (Failed(status)) statement->release();
     status.init();
     return rows;
+  }
+
+  // A COMMIT, ROLLBACK or SET TRANSACTION would end or replace the transaction this layer owns and leave it
+  // with a dead handle: transactions are taken only through Database::Transaction.
+  void RefuseTransactionStatement(IStatement* statement, const std::string& text) {
+    const unsigned type = statement->getType(&status);
+    Check();
+    if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
+        type == isc_info_sql_stmt_start_trans) {
+      throw DbError("transaction statements are not run as plain statements: " + text);
+    }
+  }
+
+  // Up to `rowLimit` rows of the statement's cursor; the cursor is closed (or released) either way.
+  std::vector<Row> FetchRows(IStatement* statement, ITransaction* transaction, detail::StatementMessages& messages,
+                             Message& input, Message& output, const Names& names, std::size_t rowLimit) {
+    IResultSet* cursor =
+        statement->openCursor(&status, transaction, input.metadata, input.buffer.get(), output.metadata, 0);
+    Check();
+    std::vector<Row> rows;
+    try {
+      while (rows.size() < rowLimit && cursor->fetchNext(&status, output.buffer.get()) == IStatus::RESULT_OK) {
+        rows.emplace_back(names, FieldsOf(messages, output, names->size()));
+      }
+      Check();
+      cursor->close(&status);
+      if (Failed(status)) {
+        DbError error = ErrorFrom(util, &status);
+        Release(cursor);
+        throw error;
+      }
+    } catch (...) {
+      status.init();
+      Release(cursor);
+      throw;
+    }
+    return rows;
+  }
+
+  // A statement without a cursor; its one row of output (EXECUTE PROCEDURE, RETURNING) when it has one.
+  std::vector<Row> ExecuteOnce(IStatement* statement, ITransaction* transaction, detail::StatementMessages& messages,
+                               Message& input, Message& output, const Names& names, std::uint64_t* affected) {
+    const bool hasOutput = !names->empty();
+    statement->execute(&status, transaction, input.metadata, input.buffer.get(),
+                       hasOutput ? output.metadata : nullptr, hasOutput ? output.buffer.get() : nullptr);
+    Check();
+    if (affected) {
+      *affected = statement->getAffectedRecords(&status);
+      Check();
+    }
+    std::vector<Row> rows;
+    if (hasOutput) rows.emplace_back(names, FieldsOf(messages, output, names->size()));
+    return rows;
+  }
+
+  std::vector<Field> FieldsOf(detail::StatementMessages& messages, const Message& output, std::size_t count) {
+    std::vector<Field> fields;
+    for (unsigned i = 0; i < count; ++i) fields.push_back(messages.ReadField(output, i));
+    return fields;
   }
 
   // Outside an explicit transaction every statement commits on its own; a failure rolls back first.

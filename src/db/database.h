@@ -26,14 +26,9 @@ struct Decimal {
   bool operator==(const Decimal& other) const;  // numeric equality (1.50 == 1.5)
 };
 
-// Bytes bound to a BLOB column, of any length (a text parameter takes at most 32 765 bytes).
-struct Blob {
-  std::string bytes;
-};
-
-// A bound parameter: null, UTF-8 text, integer, exact decimal or blob.
+// A bound parameter: null, UTF-8 text, integer or exact decimal.
 // Text bound to a numeric or date column is converted by the database, just as a quoted literal would be.
-using Param = std::variant<std::nullptr_t, std::string, std::int64_t, Decimal, Blob>;
+using Param = std::variant<std::nullptr_t, std::string, std::int64_t, Decimal>;
 
 // The meaning of the original SqlLiteral as a bound value: an empty text is null, any other text stays
 // exactly as it is (apostrophes included).

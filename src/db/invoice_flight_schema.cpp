@@ -12,7 +12,6 @@ struct AddedColumn {
 constexpr AddedColumn kAddedColumns[] = {
     {"SDC_SERIAL", "VARCHAR(64)"}, {"SDC_KIND", "VARCHAR(4)"},   {"SDC_URL", "VARCHAR(500)"},
     {"INPUT_HASH", "VARCHAR(64)"}, {"CLOSED_AT_MS", "BIGINT"},  {"ROAD", "VARCHAR(8)"},
-    {"ANSWER", "BLOB SUB_TYPE 0"},
 };
 
 bool HasColumn(Database& database, const char* column) {

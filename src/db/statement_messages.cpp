@@ -15,7 +15,6 @@ namespace {
 constexpr unsigned kCharsetUtf8 = 4;
 constexpr unsigned kCharsetOctets = 1;
 constexpr unsigned kMaxVaryingBytes = 32765;
-constexpr std::size_t kBlobSegmentBytes = 32768;
 
 }  // namespace
 
@@ -71,10 +70,6 @@ void StatementMessages::DescribeParam(IMetadataBuilder* builder, unsigned index,
     builder->setType(&m_status, index, SQL_INT64 + 1);
     builder->setLength(&m_status, index, sizeof(std::int64_t));
     builder->setScale(&m_status, index, -decimal->scale);
-  } else if (std::holds_alternative<Blob>(param)) {
-    // The column's own sub-type and character set stay: only the message carries a blob id.
-    builder->setType(&m_status, index, SQL_BLOB + 1);
-    builder->setLength(&m_status, index, sizeof(ISC_QUAD));
   }
   // A null keeps the described type; only its null flag is set.
   Check();
@@ -89,34 +84,7 @@ void StatementMessages::FillParam(unsigned char* data, const Param& param) {
     std::memcpy(data, integer, sizeof *integer);
   } else if (auto* decimal = std::get_if<Decimal>(&param)) {
     std::memcpy(data, &decimal->units, sizeof decimal->units);
-  } else if (auto* blob = std::get_if<Blob>(&param)) {
-    const ISC_QUAD id = WriteBlob(blob->bytes);
-    std::memcpy(data, &id, sizeof id);
   }
-}
-
-ISC_QUAD StatementMessages::WriteBlob(const std::string& bytes) {
-  ISC_QUAD id{};
-  IBlob* blob = m_attachment->createBlob(&m_status, m_transaction, &id, 0, nullptr);
-  Check("cannot write a blob");
-  for (std::size_t at = 0; at < bytes.size() && !Failed(m_status); at += kBlobSegmentBytes) {
-    const std::size_t length = std::min(kBlobSegmentBytes, bytes.size() - at);
-    blob->putSegment(&m_status, static_cast<unsigned>(length), bytes.data() + at);
-  }
-  if (Failed(m_status)) {
-    DbError error = ErrorFrom(m_util, &m_status, "cannot write a blob");
-    m_status.init();
-    blob->cancel(&m_status);
-    if (Failed(m_status)) blob->release();
-    m_status.init();
-    throw error;
-  }
-  blob->close(&m_status);
-  if (Failed(m_status)) {
-    blob->release();
-    Check("cannot write a blob");
-  }
-  return id;
 }
 
 // Asks for the output in forms we can read: integers and exact numbers as they are, everything that is

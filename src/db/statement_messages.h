@@ -46,7 +46,6 @@ class StatementMessages {
   Field ReadNumber(unsigned type, int scale, const unsigned char* data);
   Field ReadMoment(unsigned type, const unsigned char* data);
   std::string ReadBlob(ISC_QUAD* id);
-  ISC_QUAD WriteBlob(const std::string& bytes);
   std::string DateText(ISC_DATE date);
   std::string TimeText(ISC_TIME time);
 

@@ -42,8 +42,6 @@ void InvoiceCompletion::SaveAnswer(const std::string& uuid, const std::string& b
 
 std::string InvoiceCompletion::AnswerOf(const FlightRecord& record) {
   if (!record.answer.empty()) return record.answer;
-  std::string answer = m_flight.StoredAnswer(record.uuid);
-  if (!answer.empty()) return answer;
   try {
     return m_responses.ReadSavedAnswerText(record.uuid);
   } catch (const std::exception&) {
@@ -65,10 +63,6 @@ CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
   try {
     record.answer = AnswerOf(record);
     response = ParseSdcResponse(record.answer);
-  } catch (const db::DbError& error) {
-    Log("Potpisani račun " + record.inputName + " čeka bazu podataka / The signed invoice waits for the "
-        "database: " + error.what());
-    return CompletionStep::Waiting;
   } catch (const std::exception&) {
     record.answer.clear();  // unreadable: the processor is asked for it again
     return CompletionStep::AnswerMissing;
@@ -98,10 +92,10 @@ CompletionStep InvoiceCompletion::Complete(FlightRecord& record) {
 }
 
 void InvoiceCompletion::Store(FlightRecord& record, const TSdcResponse& response) {
-  // The fiscal records, the answer and the mark that they exist are one commit: a crash leaves all or none.
+  // The fiscal records and the mark that they exist are one commit: a crash leaves both or neither.
   db::Database::Transaction transaction(m_database);
   m_responses.StoreAnswer(record.uuid, response);
-  m_flight.MarkStored(record.uuid, record.answer);
+  m_flight.SetState(record.uuid, FlightState::Stored);
   transaction.Commit();
   record.state = FlightState::Stored;
 }

@@ -40,8 +40,8 @@ class InvoiceCompletion {
   CompletionStep Complete(FlightRecord& record);
 
   // Keeps a signed answer as the work file ArchiveDir/<uuid>_resp.json (CR LF after it), whole but not
-  // flushed: the commit that stores the fiscal records keeps the answer durably in the invoice's row, and
-  // until then the processor keeps it. A file that cannot be written is logged; nothing waits for it.
+  // flushed: the fiscal records are its durable form, and the processor keeps the signed invoice for the
+  // case that a crash takes the file. A file that cannot be written is logged; nothing waits for it.
   void SaveAnswer(const std::string& uuid, const std::string& body);
 
   // Undoes an invoice that was certainly not signed: its rows and its row in flight go, in one commit, and
@@ -57,7 +57,7 @@ class InvoiceCompletion {
   void Log(const std::string& line) const;
 
  private:
-  // The answer of a signed invoice: the one in hand, the one its row keeps, or its work file; empty when none.
+  // The answer of a signed invoice: the one in hand or its work file; empty when there is none.
   std::string AnswerOf(const FlightRecord& record);
   void Store(FlightRecord& record, const TSdcResponse& response);
   void Deliver(FlightRecord& record, const TSdcResponse& response);

@@ -12,10 +12,6 @@ using Json = nlohmann::json;
 namespace {
 
 constexpr std::size_t kLastErrorCharacters = 1000;
-// Every column but the answer, which is read only when an invoice is completed.
-constexpr const char* kRecordColumns =
-    "inv_uuid, input_name, ext_filename, state, options, item_count, printed, attempts, last_error, sdc_serial, "
-    "sdc_kind, sdc_url, input_hash, road, closed_at_ms, created_at";
 
 FlightRecord RecordFrom(const db::Row& row) {
   FlightRecord record;
@@ -61,16 +57,6 @@ void InvoiceFlight::SetState(const std::string& uuid, FlightState state) {
                      {Param(static_cast<std::int64_t>(state)), Param(uuid)});
 }
 
-void InvoiceFlight::MarkStored(const std::string& uuid, const std::string& answer) {
-  m_database.Execute("update inv_flight set state=?, answer=?, updated_at=current_timestamp where inv_uuid=?",
-                     {Param(static_cast<std::int64_t>(FlightState::Stored)), db::Blob{answer}, Param(uuid)});
-}
-
-std::string InvoiceFlight::StoredAnswer(const std::string& uuid) {
-  const auto row = m_database.QueryFirst("select answer from inv_flight where inv_uuid=?", {Param(uuid)});
-  return row ? (*row)["answer"].AsString() : std::string();
-}
-
 void InvoiceFlight::MarkPrinted(const std::string& uuid) {
   m_database.Execute("update inv_flight set printed=1, updated_at=current_timestamp where inv_uuid=?", {Param(uuid)});
 }
@@ -94,7 +80,7 @@ void InvoiceFlight::Close(const std::string& uuid) {
 
 std::vector<FlightRecord> InvoiceFlight::AllOpenInvoices() {
   std::vector<FlightRecord> records;
-  for (const db::Row& row : m_database.Query(std::string("select ") + kRecordColumns + " from inv_flight order by created_at, inv_uuid")) {
+  for (const db::Row& row : m_database.Query("select * from inv_flight order by created_at, inv_uuid")) {
     records.push_back(RecordFrom(row));
   }
   return records;

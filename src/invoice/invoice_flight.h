@@ -14,8 +14,9 @@ namespace telvano::invoice {
 
 // Where an invoice stands on its way from the POS's file to the POS's result files. Each state is durable
 // before the step that depends on it begins. An invoice is stored with the state Sent, in the commit that
-// holds its rows, before its request leaves; the signed answer is kept in its row, in the commit that stores
-// the fiscal records.
+// holds its rows, before its request leaves. The fiscal records are the durable form of a signed answer:
+// its bytes are only a work file (ArchiveDir/<uuid>_resp.json, not flushed); when a crash took that file,
+// the processor is asked for the signed invoice again.
 enum class FlightState : int {
   Prepared = 1,   // rows committed, nothing sent: undoing it is always safe (rows of earlier versions)
   Sent = 2,       // the request may have reached the processor: only the processor can say whether it signed
@@ -41,7 +42,7 @@ struct FlightRecord {
   // When the connection that carried the request ended; none after a crash (it ended with the program).
   std::optional<std::chrono::system_clock::time_point> closedAt;
   std::string road;  // the road it came by: empty for the POS's exchange folder, kApiRoad for the local API
-  std::string answer;  // the processor's signed answer, once known (read from the row only when needed)
+  std::string answer;  // the processor's signed answer, once known in this run
 };
 
 // The road of an invoice that came through the local HTTP API: its input, results and recovery stay in the
@@ -57,11 +58,6 @@ class InvoiceFlight {
 
   void Open(const FlightRecord& record);
   void SetState(const std::string& uuid, FlightState state);
-  // The invoice is signed and its fiscal records are stored (in the caller's transaction): the row keeps the
-  // processor's answer, from which the result files are written again after a crash.
-  void MarkStored(const std::string& uuid, const std::string& answer);
-  // The answer that MarkStored kept; empty when there is none (rows of earlier versions kept it as a file).
-  std::string StoredAnswer(const std::string& uuid);
   void MarkPrinted(const std::string& uuid);
   // Counts a failed try and keeps its text (cut to fit) for the operator.
   void NoteFailure(const std::string& uuid, const std::string& text);

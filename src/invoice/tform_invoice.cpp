@@ -119,6 +119,11 @@ std::optional<std::string> TFormInvoice::ProcessCsvInvoice(const std::string& fi
 
 void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
   const InvoiceFileName name = CheckInvoiceFileName(fileName, m_lists);
+  // Grouped: the checks, the rows and the reading of the request share one transaction, committed before
+  // anything is sent; a failure before that point leaves no row (the transaction ends as this function
+  // unwinds, before the undo of the failure path runs).
+  std::optional<db::Database::Transaction> transaction;
+  if (m_groupedStores && !m_database.InTransaction()) transaction.emplace(m_database);
   // An input whose invoice is still open is neither answered nor sent again; it waits for its outcome.
   if (m_recovery.HoldsInput(fileName) || m_flight.IsOpenFor(name.extFilename)) {
     m_recovery.Hold(name.extFilename);
@@ -127,6 +132,9 @@ void TFormInvoice::Fiscalise(const std::string& fileName, Attempt& attempt) {
   }
   CheckNamesFit(fileName);
   Prepare(name, attempt);
+  if (transaction) transaction->Commit();
+  transaction.reset();
+  WriteRequest(attempt);
   SendAndResolve(attempt);
 }
 
@@ -138,11 +146,6 @@ void TFormInvoice::CheckNamesFit(const std::string& fileName) const {
 
 void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
   const std::string& fileName = name.fileName;
-  // Grouped: the duplicate check, the rows and the reading of the request share one transaction, committed
-  // before anything is sent; a failure before that point leaves no row (the transaction ends as this
-  // function unwinds, before the undo of the failure path runs).
-  std::optional<db::Database::Transaction> transaction;
-  if (m_groupedStores && !m_database.InTransaction()) transaction.emplace(m_database);
   if (m_storage.IsStored(name.extFilename)) throw InvoiceError(kMessageDuplicate);
 
   std::vector<std::string> lines;
@@ -180,13 +183,14 @@ void TFormInvoice::Prepare(const InvoiceFileName& name, Attempt& attempt) {
     attempt.stored = true;
     m_storage.StoreInvoice(record.uuid, name, parsed, record.options.taxLabelCodes);
   }
-  const std::string request = BuildInvoiceRequest(m_database, record.uuid, m_lists);
-  if (transaction) transaction->Commit();
-  transaction.reset();
+  attempt.request = BuildInvoiceRequest(m_database, record.uuid, m_lists);
+}
 
+void TFormInvoice::WriteRequest(Attempt& attempt) {
+  const FlightRecord& record = attempt.record;
   // Written whole or not at all: a full disk leaves no empty request behind. Not flushed: it is sent at
   // once, and after a crash the invoice is resolved by asking the processor, never by sending it again.
-  platform::WriteFileWhole(ArchivePath(record.uuid + "_req.json"), request + kCrLf);
+  platform::WriteFileWhole(ArchivePath(record.uuid + "_req.json"), attempt.request + kCrLf);
   attempt.requestWritten = true;
 }
 
@@ -200,8 +204,8 @@ void TFormInvoice::SendAndResolve(Attempt& attempt) {
 
   InvoiceAnswer answer = ClassifyInvoiceAnswer(m_http, m_processorErrorTexts);
   // The answer is kept as a work file before anything else happens to it, an unreadable one too (it is
-  // looked at when something went wrong). Not flushed: the commit that stores the fiscal records keeps a
-  // signed answer durably, and until then the processor keeps it.
+  // looked at when something went wrong). Not flushed: the fiscal records are the durable form of a signed
+  // answer, and the processor keeps the signed invoice until they are stored (and after).
   std::string saved;
   if (m_http.ResponseCode == 200 && !answer.body.empty()) {
     saved = answer.body;

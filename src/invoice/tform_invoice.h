@@ -115,10 +115,14 @@ class TFormInvoice {
     FlightRecord record;
     bool stored = false;
     bool requestWritten = false;
+    std::string request;  // the processor's request, read back from the stored rows
   };
 
   void Fiscalise(const std::string& fileName, Attempt& attempt);
+  // Reads the input, stores its rows and its row in flight (state Sent) and reads the request back, in the
+  // caller's transaction when it holds one.
   void Prepare(const InvoiceFileName& name, Attempt& attempt);
+  void WriteRequest(Attempt& attempt);
   void SendAndResolve(Attempt& attempt);
   InvoiceAnswer ResolveUnknown(const FlightRecord& record, InvoiceAnswer answer);
   void Hold(const Attempt& attempt, const std::string& failureText);

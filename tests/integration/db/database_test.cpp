@@ -64,26 +64,6 @@ TEST_F(DatabaseTest, TextRoundTripsUtf8AndKeepsApostrophes) {
   EXPECT_EQ(Db().Query("select id from t").size(), 2u);
 }
 
-TEST_F(DatabaseTest, BlobsOfEverySizeRoundTripByteForByte) {
-  Db().Execute("create table b (id integer not null primary key, data blob sub_type 0)");
-  // Empty, below one segment, across segments, beyond what a text parameter takes; every byte value.
-  std::string bytes;
-  for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>(i * 7 % 256));
-  const std::size_t sizes[] = {0, 1, 32768, 32769, 200000};
-  for (std::size_t size : sizes) {
-    const std::string value = bytes.substr(0, size);
-    Db().Execute("update or insert into b (id, data) values (?, ?) matching (id)",
-                 {std::int64_t(1), Blob{value}});
-    EXPECT_EQ(Db().QueryFirst("select data from b where id = 1")->operator[](0).AsString(), value) << size;
-  }
-  // Inside a transaction that is rolled back, the blob goes with its row.
-  {
-    Database::Transaction transaction(Db());
-    Db().Execute("insert into b (id, data) values (2, ?)", {Blob{"x"}});
-  }
-  EXPECT_FALSE(Db().QueryFirst("select 1 from b where id = 2").has_value());
-}
-
 TEST_F(DatabaseTest, NullsTravelBothWays) {
   Db().Execute("insert into t(id, amount, txt) values(?, ?, ?)", {std::int64_t{1}, nullptr, SqlValue("")});
   auto row = Db().QueryFirst("select amount, txt, stamp from t where id=?", {std::int64_t{1}});
