@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "cert/certificate_rows.h"
 #include "cert/pfx_file.h"
 #include "db/settings.h"
 #include "invoice/invoice_flight.h"
@@ -316,16 +317,7 @@ void TFormCertificate::InsertLpfrCertificate(const std::string& serial, const db
   try {
     // The table has no unique key: a second row of one serial is refused here, as a unique key would.
     if (SerialIsStored(serial)) throw db::DbError("a certificate with the serial " + serial + " exists");
-    Connection().Execute(
-        "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, "
-        "sub_o, "
-        "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, env_name ) values( "
-        "?,null,null,'Y','Y',?,"
-        "'RS',null,?,?,?,null,?,null,null,?,? )",
-        {db::SqlValue(serial), db::SqlValue(response["tin"].AsString()),
-         db::SqlValue(response["business_name"].AsString()), db::SqlValue(response["location_name"].AsString()),
-         db::SqlValue(response["district"].AsString()), db::SqlValue(response["address"].AsString()),
-         db::SqlValue(url), db::SqlValue(envName)});
+    InsertLpfrRow(Connection(), serial, response, url, envName);
   } catch (const db::DbError& error) {
     throw StepFailure(kInsertFailedText + std::string(error.what()));
   }
@@ -334,22 +326,14 @@ void TFormCertificate::InsertLpfrCertificate(const std::string& serial, const db
 void TFormCertificate::InsertVpfrCertificate(const PfxContents& pfx, const std::string& url,
                                              const std::string& envName) {
   try {
-    Connection().Execute(
-        "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, "
-        "sub_o, "
-        "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, pfx_cert, pfx_key, env_name ) values( "
-        "?,?,?,'Y','N',?,?,?,?,?,?,?,?,?,?,?,?,?,? )",
-        {db::SqlValue(pfx.serial), db::SqlValue(pfx.notBefore), db::SqlValue(pfx.notAfter),
-         db::SqlValue(pfx.subTin), db::SqlValue(pfx.subC), db::SqlValue(pfx.subCn), db::SqlValue(pfx.subO),
-         db::SqlValue(pfx.subOu), db::SqlValue(pfx.subSt), db::SqlValue(pfx.subL), db::SqlValue(pfx.subStreet),
-         db::SqlValue(pfx.issCn), db::SqlValue(pfx.issO), db::SqlValue(url), db::SqlValue(pfx.certificatePem),
-         db::SqlValue(pfx.keyPem), db::SqlValue(envName)});
+    InsertVpfrRow(Connection(), pfx, url, envName);
   } catch (const db::DbError& error) {
     throw StepFailure(kInsertFailedText + std::string(error.what()));
   }
 }
 
-bool TFormCertificate::ReadPfxToImport(const std::string& path, std::optional<PfxContents>& pfx, std::string& url) {
+bool TFormCertificate::ReadPfxToImport(const std::string& path, std::optional<PfxContents>& pfx,
+                                       std::string& url) {
   try {
     pfx = ReadPfxFile(path, Text(Component::LEPassword), m_configuration.CertTinOid,
                       m_configuration.CertUrlOid);
