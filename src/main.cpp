@@ -94,6 +94,107 @@ void HideArguments(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) std::memset(argv[i], 0, std::strlen(argv[i]));
 }
 
+// True when another program holds `lock`: this one then leaves at once. A lock that cannot be taken at all
+// must not stop the POS's work: without a writable runtime folder the program runs unguarded, and without an
+// ApplData folder the start-up reports the installation's fault itself.
+bool LockHeldElsewhere(telvano::platform::SingleInstanceLock& lock) {
+  try {
+    return !lock.TryAcquire();
+  } catch (const std::exception& error) {
+    ReportProblem(error.what());
+    return false;
+  }
+}
+
+// The windows of the modules that have one, each attached to its module while the program runs.
+struct ModuleWindows {
+  explicit ModuleWindows(telvano::app::TelvanoProgram& program)
+      : loginWindow(program.Login()),
+        execScriptWindow(program.ExecScript()),
+        changePasswordWindow(program.ChangePassword()),
+        certificateWindow(program.Certificate()) {
+    program.Login().AttachView(loginWindow);
+    program.ExecScript().AttachView(execScriptWindow);
+    program.ChangePassword().AttachView(changePasswordWindow);
+    program.Certificate().AttachView(certificateWindow);
+  }
+
+  telvano::ui::LoginWindow loginWindow;
+  telvano::ui::ExecScriptWindow execScriptWindow;
+  telvano::ui::ChangePasswordWindow changePasswordWindow;
+  telvano::ui::CertificateWindow certificateWindow;
+};
+
+// The main window's timer, tray icon, close and keys go to TFormMainTELVANO. A tick never starts while a stop
+// signal waits: the program ends first.
+void ConnectMainWindow(telvano::ui::MainWindow& mainWindow, telvano::app::TFormMainTELVANO& main) {
+  mainWindow.SetHandlers({[&main] {
+                            if (telvano::platform::StopSignalPending()) {
+                              main.CloseTELVANOClick();
+                            } else {
+                              main.Timer1Timer();
+                            }
+                          }, [&main] { main.TrayIcon1Click(); },
+                          [&main] { main.CloseTELVANOClick(); }, [&main](char key) { main.FormKeyPress(key); }});
+}
+
+// SIGINT and SIGTERM (read from `stopSignals`, a signalfd; -1: none) close the program as its own close does.
+std::unique_ptr<QSocketNotifier> WatchStopSignals(int stopSignals, telvano::ui::MainWindow& mainWindow,
+                                                  telvano::app::TFormMainTELVANO& main) {
+  std::unique_ptr<QSocketNotifier> stopSignalNotifier;
+  if (stopSignals >= 0) {
+    stopSignalNotifier = std::make_unique<QSocketNotifier>(stopSignals, QSocketNotifier::Read);
+    QObject::connect(stopSignalNotifier.get(), &QSocketNotifier::activated, &mainWindow,
+                     [&main, stopSignals] {
+                       signalfd_siginfo info{};
+                       while (::read(stopSignals, &info, sizeof info) == sizeof info) {
+                       }
+                       main.CloseTELVANOClick();
+                     });
+  }
+  return stopSignalNotifier;
+}
+
+// The modules and their windows, from the start-up in the message loop to the end of the program; returns
+// the exit code.
+int RunProgram(telvano::core::Configuration configuration, telvano::platform::SystemClock& clock,
+               telvano::app::InputReadiness& inputReadiness, const std::vector<std::string>& arguments,
+               telvano::ui::MainWindow& mainWindow, telvano::core::YellowMsgView& messageView, bool headless,
+               int stopSignals, QApplication& application) {
+  telvano::ui::FileWindow invoiceWindow(telvano::invoice::kInvoiceWindowForm);
+  telvano::ui::FileWindow cmdWindow(telvano::cmd::kCmdWindowForm);
+  telvano::ui::FileWindow jsonInvoiceWindow(telvano::invoice::kInvoiceJsonWindowForm);
+  std::unique_ptr<telvano::ui::RequestWaitWindow> requestWait;
+  if (!headless) requestWait = std::make_unique<telvano::ui::RequestWaitWindow>();
+  telvano::app::TelvanoProgram program(std::move(configuration), clock,
+                                       {mainWindow, messageView, &invoiceWindow, &cmdWindow, &jsonInvoiceWindow,
+                                        requestWait.get()},
+                                       headless, [&inputReadiness](const std::string& path) {
+                                         return inputReadiness.StillBeingWritten(path);
+                                       });
+  const ModuleWindows moduleWindows(program);
+  telvano::app::TFormMainTELVANO& main = program.Main();
+  ConnectMainWindow(mainWindow, main);
+  const std::unique_ptr<QSocketNotifier> stopSignalNotifier = WatchStopSignals(stopSignals, mainWindow, main);
+
+  // The local API's requests are answered on this thread, one at a time, whenever it is free.
+  QSocketNotifier apiNotifier(program.ApiWakeFd(), QSocketNotifier::Read);
+  QObject::connect(&apiNotifier, &QSocketNotifier::activated, &mainWindow, [&program] { program.ServeApi(); });
+
+  // The start-up runs once the message loop is up, as it does when the main window is first shown.
+  QTimer::singleShot(0, &mainWindow, [&main, &arguments] {
+    try {
+      main.FormShow(arguments);
+    } catch (const std::exception& error) {
+      ReportProblem(error.what());
+      main.AbandonStart();
+    }
+  });
+  application.exec();
+  program.Stopping();
+  return main.StartAbandoned() && program.ServiceManaged() ? telvano::app::kAbandonedStartExitCode : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,12 +209,7 @@ int main(int argc, char** argv) {
   telvano::platform::SingleInstanceLock instanceLock(
       HasValue("TELVANO_LOCK_DIR") ? std::string(std::getenv("TELVANO_LOCK_DIR")) + "/TELVANO_Started.lock"
                                    : telvano::platform::DefaultInstanceLockPath());
-  try {
-    if (!instanceLock.TryAcquire()) return 0;
-  } catch (const std::exception& error) {
-    // A lock file that cannot be made at all (no writable runtime folder) must not stop the POS's work.
-    ReportProblem(error.what());
-  }
+  if (LockHeldElsewhere(instanceLock)) return 0;
 
   telvano::core::Configuration configuration;
   try {
@@ -127,12 +223,7 @@ int main(int argc, char** argv) {
   // user or with another lock folder on this installation leaves just as silently.
   telvano::platform::SingleInstanceLock installationLock(
       telvano::platform::InstallationLockPath(configuration.ApplDataDir));
-  try {
-    if (!installationLock.TryAcquire()) return 0;
-  } catch (const std::exception& error) {
-    // No ApplData folder: the start-up reports the installation's fault itself.
-    ReportProblem(error.what());
-  }
+  if (LockHeldElsewhere(installationLock)) return 0;
 
   telvano::platform::SystemClock clock;
   // Watched from now on, so that a file the POS writes during the start-up is seen being written.
@@ -150,64 +241,8 @@ int main(int argc, char** argv) {
       headless ? static_cast<telvano::core::YellowMsgView&>(headlessMessages) : yellowMsgWindow;
 
   try {
-    telvano::ui::FileWindow invoiceWindow(telvano::invoice::kInvoiceWindowForm);
-    telvano::ui::FileWindow cmdWindow(telvano::cmd::kCmdWindowForm);
-    telvano::ui::FileWindow jsonInvoiceWindow(telvano::invoice::kInvoiceJsonWindowForm);
-    std::unique_ptr<telvano::ui::RequestWaitWindow> requestWait;
-    if (!headless) requestWait = std::make_unique<telvano::ui::RequestWaitWindow>();
-    telvano::app::TelvanoProgram program(std::move(configuration), clock,
-                                         {mainWindow, messageView, &invoiceWindow, &cmdWindow, &jsonInvoiceWindow,
-                                          requestWait.get()},
-                                         headless, [&inputReadiness](const std::string& path) {
-                                           return inputReadiness.StillBeingWritten(path);
-                                         });
-    telvano::ui::LoginWindow loginWindow(program.Login());
-    program.Login().AttachView(loginWindow);
-    telvano::ui::ExecScriptWindow execScriptWindow(program.ExecScript());
-    program.ExecScript().AttachView(execScriptWindow);
-    telvano::ui::ChangePasswordWindow changePasswordWindow(program.ChangePassword());
-    program.ChangePassword().AttachView(changePasswordWindow);
-    telvano::ui::CertificateWindow certificateWindow(program.Certificate());
-    program.Certificate().AttachView(certificateWindow);
-    telvano::app::TFormMainTELVANO& main = program.Main();
-    // A tick never starts while a stop signal waits: the program ends first.
-    mainWindow.SetHandlers({[&main] {
-                              if (telvano::platform::StopSignalPending()) {
-                                main.CloseTELVANOClick();
-                              } else {
-                                main.Timer1Timer();
-                              }
-                            }, [&main] { main.TrayIcon1Click(); },
-                            [&main] { main.CloseTELVANOClick(); }, [&main](char key) { main.FormKeyPress(key); }});
-
-    std::unique_ptr<QSocketNotifier> stopSignalNotifier;
-    if (stopSignals >= 0) {
-      stopSignalNotifier = std::make_unique<QSocketNotifier>(stopSignals, QSocketNotifier::Read);
-      QObject::connect(stopSignalNotifier.get(), &QSocketNotifier::activated, &mainWindow,
-                       [&main, stopSignals] {
-                         signalfd_siginfo info{};
-                         while (::read(stopSignals, &info, sizeof info) == sizeof info) {
-                         }
-                         main.CloseTELVANOClick();
-                       });
-    }
-
-    // The local API's requests are answered on this thread, one at a time, whenever it is free.
-    QSocketNotifier apiNotifier(program.ApiWakeFd(), QSocketNotifier::Read);
-    QObject::connect(&apiNotifier, &QSocketNotifier::activated, &mainWindow, [&program] { program.ServeApi(); });
-
-    // The start-up runs once the message loop is up, as it does when the main window is first shown.
-    QTimer::singleShot(0, &mainWindow, [&main, &arguments] {
-      try {
-        main.FormShow(arguments);
-      } catch (const std::exception& error) {
-        ReportProblem(error.what());
-        main.AbandonStart();
-      }
-    });
-    application.exec();
-    program.Stopping();
-    if (main.StartAbandoned() && program.ServiceManaged()) return telvano::app::kAbandonedStartExitCode;
+    return RunProgram(std::move(configuration), clock, inputReadiness, arguments, mainWindow, messageView, headless,
+                      stopSignals, application);
   } catch (const std::exception& error) {
     ReportProblem(error.what());
     if (!headless) QMessageBox::critical(nullptr, "TELVANO", QString::fromUtf8(error.what()));

@@ -25,12 +25,12 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "big_database_options.h"
+#include "big_database_table.h"
 #include "cmd/reports.h"
 #include "cmd/tform_cmd.h"
 #include "core/application_control.h"
@@ -47,96 +47,15 @@
 #include "sdc/tform_common.h"
 #include "sdc/tform_http.h"
 
-#ifndef TELVANO_BIG_DATABASE_FOLDER
-#define TELVANO_BIG_DATABASE_FOLDER "big-database"
-#endif
-
 namespace {
 
 using namespace telvano;
+using namespace telvano::bench;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr double kInvoiceRatioTarget = 1.5;
-constexpr double kReportTargetMs = 1000;
 // What a filled invoice takes on disk, rows and indexes (measured: about 4.1 KB), with room to spare.
 constexpr std::uint64_t kBytesPerInvoiceEstimate = 4500;
-constexpr const char* kReports[] = {"X-REPORT", "TAX-REPORT", "INV-REPORT"};
-
-struct Options {
-  std::vector<std::int64_t> sizes{0, 100000, 1000000};
-  int invoices = 50;
-  int warmUp = 5;
-  int reportRuns = 5;
-  std::int64_t perMonth = 30000;
-  std::int64_t batch = 10000;
-  std::string folder;
-  bool refill = false;
-  bool plans = false;
-};
-
-void Usage() {
-  std::printf(
-      "Usage: bench_big_database [options] [invoices]\n"
-      "  --sizes=0,100000,1000000  stored invoices of each database\n"
-      "  --invoices=50             measured invoices per database (also the bare number)\n"
-      "  --report-runs=5           runs of each report\n"
-      "  --per-month=30000         invoices of each filled month (the report month holds that many)\n"
-      "  --batch=10000             invoices per transaction while filling; 0: one transaction\n"
-      "  --folder=DIR              scratch folder of the filled databases (default: $TELVANO_BIG_DB_DIR,\n"
-      "                            else " TELVANO_BIG_DATABASE_FOLDER
-      ")\n"
-      "  --refill                  fill the databases anew even when a filled file exists\n"
-      "  --plans                   print the access plans of the report queries\n");
-}
-
-std::vector<std::int64_t> ParseList(const std::string& text) {
-  std::vector<std::int64_t> values;
-  std::stringstream stream(text);
-  for (std::string item; std::getline(stream, item, ',');) values.push_back(std::stoll(item));
-  return values;
-}
-
-Options ParseOptions(int argc, char** argv) {
-  Options options;
-  if (const char* folder = std::getenv("TELVANO_BIG_DB_DIR"); folder && *folder) options.folder = folder;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    const auto value = [&](const char* name) -> std::optional<std::string> {
-      const std::string prefix = std::string(name) + "=";
-      if (argument.rfind(prefix, 0) == 0) return argument.substr(prefix.size());
-      return std::nullopt;
-    };
-    if (argument == "--help" || argument == "-h") {
-      Usage();
-      std::exit(0);
-    } else if (auto v = value("--sizes")) {
-      options.sizes = ParseList(*v);
-    } else if (auto v = value("--invoices")) {
-      options.invoices = std::max(1, std::stoi(*v));
-    } else if (auto v = value("--report-runs")) {
-      options.reportRuns = std::max(1, std::stoi(*v));
-    } else if (auto v = value("--per-month")) {
-      options.perMonth = std::max<std::int64_t>(1, std::stoll(*v));
-    } else if (auto v = value("--batch")) {
-      options.batch = std::max<std::int64_t>(0, std::stoll(*v));
-    } else if (auto v = value("--folder")) {
-      options.folder = *v;
-    } else if (argument == "--refill") {
-      options.refill = true;
-    } else if (argument == "--plans") {
-      options.plans = true;
-    } else if (!argument.empty() && std::all_of(argument.begin(), argument.end(), ::isdigit)) {
-      options.invoices = std::max(1, std::stoi(argument));
-    } else {
-      std::fprintf(stderr, "bench_big_database: unknown argument %s\n", argument.c_str());
-      Usage();
-      std::exit(2);
-    }
-  }
-  if (options.folder.empty()) options.folder = TELVANO_BIG_DATABASE_FOLDER;
-  return options;
-}
 
 class NoPrinter final : public invoice::ReceiptPrinter {
  public:
@@ -202,29 +121,6 @@ std::vector<std::string> ReadLines(const fs::path& path) {
   }
   return lines;
 }
-
-struct ReportFigures {
-  double firstMs = 0;
-  double medianMs = 0;
-  std::size_t lines = 0;
-};
-
-struct SizeFigures {
-  std::int64_t stored = 0;
-  bool reused = false;
-  bool skipped = false;
-  std::string skipReason;
-  double fillSeconds = 0;
-  std::int64_t rows = 0;
-  double fileMb = 0;
-  double openMs = 0;
-  double probeMs = 0;
-  double invoiceMedianMs = 0;
-  double invoiceP90Ms = 0;
-  std::string reportMonth;
-  std::int64_t reportMonthInvoices = 0;
-  std::vector<ReportFigures> reports;
-};
 
 // Everything the invoice and command modules need besides the database.
 struct Road {
@@ -320,39 +216,48 @@ void MeasureInvoices(Road& road, std::vector<Subject>& subjects, const Options& 
   }
 }
 
+// The empty database is made anew every run: it takes no time.
+void MakeEmptyDatabase(const fs::path& path, SizeFigures& figures) {
+  std::printf("0 invoices: a new empty database %s\n", path.c_str());
+  fs::remove(path);
+  const auto start = Clock::now();
+  auto database = db::Database::Create(db::Database::Options::For(path.string()));
+  db::CreateSchema(*database);
+  database->Close();
+  figures.fillSeconds = MsSince(start) / 1000;
+}
+
+// True when a former run completed the file with `size` invoices; its figures are then those of that fill.
+bool ReuseFilledDatabase(const fs::path& path, std::int64_t size, SizeFigures& figures) {
+  bench::FillResult kept;
+  try {
+    kept = bench::ReadFillResult(path.string());
+  } catch (const std::exception& error) {
+    std::printf("%lld invoices: cannot read %s (%s)\n", static_cast<long long>(size), path.c_str(),
+                error.what());
+  }
+  if (kept.invoices == size) {
+    figures.reused = true;
+    figures.fillSeconds = kept.seconds;
+    figures.rows = kept.rows;
+    figures.reportMonth = kept.reportMonth;
+    figures.reportMonthInvoices = kept.reportMonthInvoices;
+    std::printf("%lld invoices: reusing %s (filled in %.0f s)\n", static_cast<long long>(size),
+                path.c_str(), kept.seconds);
+    return true;
+  }
+  std::printf("%lld invoices: %s is incomplete, filling it anew\n", static_cast<long long>(size),
+              path.c_str());
+  return false;
+}
+
 // A filled file of `size` invoices: reused when a former run completed it, otherwise made now.
 void PrepareDatabase(const fs::path& path, std::int64_t size, const Options& options, SizeFigures& figures) {
   if (size == 0) {
-    std::printf("0 invoices: a new empty database %s\n", path.c_str());
-    fs::remove(path);  // the empty database is made anew every run: it takes no time
-    const auto start = Clock::now();
-    auto database = db::Database::Create(db::Database::Options::For(path.string()));
-    db::CreateSchema(*database);
-    database->Close();
-    figures.fillSeconds = MsSince(start) / 1000;
+    MakeEmptyDatabase(path, figures);
     return;
   }
-  if (fs::exists(path) && !options.refill) {
-    bench::FillResult kept;
-    try {
-      kept = bench::ReadFillResult(path.string());
-    } catch (const std::exception& error) {
-      std::printf("%lld invoices: cannot read %s (%s)\n", static_cast<long long>(size), path.c_str(),
-                  error.what());
-    }
-    if (kept.invoices == size) {
-      figures.reused = true;
-      figures.fillSeconds = kept.seconds;
-      figures.rows = kept.rows;
-      figures.reportMonth = kept.reportMonth;
-      figures.reportMonthInvoices = kept.reportMonthInvoices;
-      std::printf("%lld invoices: reusing %s (filled in %.0f s)\n", static_cast<long long>(size),
-                  path.c_str(), kept.seconds);
-      return;
-    }
-    std::printf("%lld invoices: %s is incomplete, filling it anew\n", static_cast<long long>(size),
-                path.c_str());
-  }
+  if (fs::exists(path) && !options.refill && ReuseFilledDatabase(path, size, figures)) return;
   fs::remove(path);
   const std::uint64_t needed = static_cast<std::uint64_t>(size) * kBytesPerInvoiceEstimate + (512ULL << 20);
   const std::uint64_t available = AvailableBytes(path.parent_path());
@@ -439,55 +344,6 @@ void MeasureAll(Road& road, const fs::path& folder, const Options& options, cons
     subject.figures->fileMb = static_cast<double>(fs::file_size(subject.path)) / (1 << 20);
     if (subject.figures->stored == 0) fs::remove(subject.path);
   }
-}
-
-void PrintTable(const std::vector<SizeFigures>& all) {
-  const SizeFigures* empty = nullptr;
-  for (const auto& figures : all) {
-    if (figures.stored == 0 && !figures.skipped) empty = &figures;
-  }
-  std::printf("\n%-9s %9s %8s %8s %9s %9s %9s %6s  %-22s %-22s %-22s\n", "stored", "fill s", "file MB",
-              "open ms", "probe ms", "inv p50", "inv p90", "ratio", "X-REPORT ms p50/1st",
-              "TAX-REPORT ms p50/1st", "INV-REPORT ms p50/1st");
-  bool invoicesMet = true;
-  bool reportsMet = true;
-  for (const auto& f : all) {
-    if (f.skipped) {
-      std::printf("%-9lld skipped: %s\n", static_cast<long long>(f.stored), f.skipReason.c_str());
-      continue;
-    }
-    char fill[32];
-    std::snprintf(fill, sizeof fill, "%.1f%s", f.fillSeconds, f.reused ? "*" : "");
-    char ratio[16] = "-";
-    if (empty && empty->invoiceMedianMs > 0) {
-      const double value = f.invoiceMedianMs / empty->invoiceMedianMs;
-      std::snprintf(ratio, sizeof ratio, "%.2f", value);
-      if (value > kInvoiceRatioTarget) invoicesMet = false;
-    }
-    std::printf("%-9lld %9s %8.0f %8.0f %9.0f %9.1f %9.1f %6s ", static_cast<long long>(f.stored), fill,
-                f.fileMb, f.openMs, f.probeMs, f.invoiceMedianMs, f.invoiceP90Ms, ratio);
-    for (std::size_t i = 0; i < std::size(kReports); ++i) {
-      char cell[40] = "-";
-      if (i < f.reports.size()) {
-        std::snprintf(cell, sizeof cell, "%.0f / %.0f (%zu lines)", f.reports[i].medianMs,
-                      f.reports[i].firstMs, f.reports[i].lines);
-        if (f.reports[i].medianMs >= kReportTargetMs || f.reports[i].firstMs >= kReportTargetMs)
-          reportsMet = false;
-      }
-      std::printf(" %-22s", cell);
-    }
-    std::printf("\n");
-  }
-  for (const auto& f : all) {
-    if (!f.reportMonth.empty()) {
-      std::printf("reports of %lld: month %s with %lld invoices\n", static_cast<long long>(f.stored),
-                  f.reportMonth.c_str(), static_cast<long long>(f.reportMonthInvoices));
-    }
-  }
-  std::printf("* reused file: the time of the run that filled it\n");
-  std::printf("target invoice p50 <= %.1f x empty database: %s\n", kInvoiceRatioTarget,
-              empty ? (invoicesMet ? "met" : "MISSED") : "no empty database measured");
-  std::printf("target every report < %.0f ms: %s\n", kReportTargetMs, reportsMet ? "met" : "MISSED");
 }
 
 }  // namespace

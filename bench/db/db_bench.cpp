@@ -54,6 +54,51 @@ void Print(const char* name, int count, const Figures& figures) {
               count / (figures.totalMs / 1000.0));
 }
 
+// The settings store: new keys, existing keys, reads, and a write read back.
+void MeasureSettings(Database& database) {
+  const int settings = 100;
+  Print("WriteSetting (new key: insert)", settings, Measure(settings, [&](int i) {
+          telvano::db::WriteSetting(database, "bench_key_" + std::to_string(i), "00-0001-" + std::to_string(i));
+        }));
+  Print("WriteSetting (existing key: insert fails, update)", settings, Measure(settings, [&](int i) {
+          telvano::db::WriteSetting(database, "bench_key_" + std::to_string(i), "value " + std::to_string(i));
+        }));
+  Print("ReadSetting", settings, Measure(settings, [&](int i) {
+          if (telvano::db::ReadSetting(database, "bench_key_" + std::to_string(i)).empty()) throw 1;
+        }));
+  Print("WriteSetting + ReadSetting round trip", settings, Measure(settings, [&](int i) {
+          std::string key = "SDC_MRC_" + std::to_string(i % 10);
+          telvano::db::WriteSetting(database, key, "mrc " + std::to_string(i));
+          if (telvano::db::ReadSetting(database, key) != "mrc " + std::to_string(i)) throw 2;
+        }));
+}
+
+// Rows of inv_pay_items, each committed on its own and all in one transaction.
+void MeasureInserts(Database& database) {
+  const int rows = 1000;
+  const std::string uuid = "0b7e2f6c-1d2a-4c8e-9f00-123456789abc";
+  Print("single-row insert, own commit each (x1000)", rows, Measure(rows, [&](int i) {
+          database.Execute(
+              "insert into inv_pay_items(inv_uuid, row_num, amount, payment_type, cashier, it_type) "
+              "values(?, ?, ?, ?, ?, ?)",
+              {uuid, std::int64_t{i}, Decimal{12050 + i, 2}, std::string("Cash"), std::string("Petar"),
+               std::string("NS")});
+        }));
+  database.Execute("delete from inv_pay_items");
+  Figures inOne;
+  {
+    Database::Transaction transaction(database);
+    inOne = Measure(rows, [&](int i) {
+      database.Execute("insert into inv_pay_items(inv_uuid, row_num, amount) values(?, ?, ?)",
+                       {uuid, std::int64_t{i}, std::string("120.50")});
+    });
+    auto commitStart = Clock::now();
+    transaction.Commit();
+    inOne.totalMs += std::chrono::duration<double, std::milli>(Clock::now() - commitStart).count();
+  }
+  Print("single-row insert, one transaction (x1000)", rows, inOne);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,44 +117,9 @@ int main(int argc, char** argv) {
     std::printf("%-48s total %9.1f ms\n", "create database and schema",
                 std::chrono::duration<double, std::milli>(Clock::now() - createStart).count());
 
-    const int settings = 100;
-    Print("WriteSetting (new key: insert)", settings, Measure(settings, [&](int i) {
-            telvano::db::WriteSetting(*database, "bench_key_" + std::to_string(i), "00-0001-" + std::to_string(i));
-          }));
-    Print("WriteSetting (existing key: insert fails, update)", settings, Measure(settings, [&](int i) {
-            telvano::db::WriteSetting(*database, "bench_key_" + std::to_string(i), "value " + std::to_string(i));
-          }));
-    Print("ReadSetting", settings, Measure(settings, [&](int i) {
-            if (telvano::db::ReadSetting(*database, "bench_key_" + std::to_string(i)).empty()) throw 1;
-          }));
-    Print("WriteSetting + ReadSetting round trip", settings, Measure(settings, [&](int i) {
-            std::string key = "SDC_MRC_" + std::to_string(i % 10);
-            telvano::db::WriteSetting(*database, key, "mrc " + std::to_string(i));
-            if (telvano::db::ReadSetting(*database, key) != "mrc " + std::to_string(i)) throw 2;
-          }));
+    MeasureSettings(*database);
 
-    const int rows = 1000;
-    const std::string uuid = "0b7e2f6c-1d2a-4c8e-9f00-123456789abc";
-    Print("single-row insert, own commit each (x1000)", rows, Measure(rows, [&](int i) {
-            database->Execute(
-                "insert into inv_pay_items(inv_uuid, row_num, amount, payment_type, cashier, it_type) "
-                "values(?, ?, ?, ?, ?, ?)",
-                {uuid, std::int64_t{i}, Decimal{12050 + i, 2}, std::string("Cash"), std::string("Petar"),
-                 std::string("NS")});
-          }));
-    database->Execute("delete from inv_pay_items");
-    Figures inOne;
-    {
-      Database::Transaction transaction(*database);
-      inOne = Measure(rows, [&](int i) {
-        database->Execute("insert into inv_pay_items(inv_uuid, row_num, amount) values(?, ?, ?)",
-                          {uuid, std::int64_t{i}, std::string("120.50")});
-      });
-      auto commitStart = Clock::now();
-      transaction.Commit();
-      inOne.totalMs += std::chrono::duration<double, std::milli>(Clock::now() - commitStart).count();
-    }
-    Print("single-row insert, one transaction (x1000)", rows, inOne);
+    MeasureInserts(*database);
     database->Close();
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_db: %s\n", error.what());

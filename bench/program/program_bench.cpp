@@ -75,6 +75,74 @@ int CountBasicResults(const fs::path& output, const std::string& prefix) {
   return count;
 }
 
+// One invoice at a time: drop, wait for its _basic.csv (the poller looks once a second, so the figure
+// includes up to one second of waiting for the next tick; the handler's own 2000 ms pause comes after).
+bool MeasureLatency(telvano::testing::E2eInstallation& installation) {
+  std::vector<double> latencies;
+  for (int i = 0; i < 5; ++i) {
+    const std::string base = "INV_NS_L" + std::to_string(i);
+    const auto dropped = Clock::now();
+    installation.Drop(base + ".csv", telvano::testing::SampleInvoice());
+    if (!telvano::testing::E2eInstallation::WaitForFile(installation.Output() / (base + "_basic.csv"), 30s)) {
+      std::fprintf(stderr, "bench_program: no result for %s\n", base.c_str());
+      return false;
+    }
+    latencies.push_back(Ms(Clock::now() - dropped));
+    std::this_thread::sleep_for(2500ms);  // past the handler's pause
+  }
+  std::sort(latencies.begin(), latencies.end());
+  std::printf(
+      "dropped one-item invoice to _basic.csv: median %.0f ms, min %.0f ms, max %.0f ms (includes the wait "
+      "for the next 1 s tick)\n",
+      latencies[latencies.size() / 2], latencies.front(), latencies.back());
+  return true;
+}
+
+// The program's CPU time and resident memory while nothing arrives for `idleSeconds`.
+void MeasureIdle(pid_t pid, int idleSeconds) {
+  const long rssIdle = RssKb(pid);
+  const long ticksBefore = CpuTicks(pid);
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  const long ticksAfter = CpuTicks(pid);
+  const double cpuPercent = 100.0 * (ticksAfter - ticksBefore) / sysconf(_SC_CLK_TCK) / idleSeconds;
+  std::printf("idle CPU over %d s: %.2f %% of one core; RSS idle: %ld KB\n", idleSeconds, cpuPercent,
+              rssIdle);
+}
+
+// `invoices` dropped at once, and the memory half-way and at the end.
+bool MeasureBurst(telvano::testing::E2eInstallation& installation, pid_t pid, int invoices) {
+  const auto burst = Clock::now();
+  for (int i = 0; i < invoices; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "INV_NS_B%04d", i);
+    installation.Drop(std::string(name) + ".csv", telvano::testing::SampleInvoice());
+  }
+  // The program takes the files in the folder's order, one every pace (the handler's pause after each),
+  // so a burst takes minutes: the wait lasts as long as results keep coming, and gives up only after a
+  // minute without a new one.
+  long rssMid = -1;
+  int done = 0;
+  auto lastProgress = Clock::now();
+  while (done < invoices) {
+    const int now = CountBasicResults(installation.Output(), "INV_NS_B");
+    if (now > done) {
+      done = now;
+      lastProgress = Clock::now();
+      if (rssMid < 0 && done >= invoices / 2) rssMid = RssKb(pid);
+    } else if (Clock::now() - lastProgress > 60s) {
+      std::fprintf(stderr, "bench_program: no new result for 60 s after %d of %d invoices\n%s", done, invoices,
+                   installation.Log().c_str());
+      return false;
+    }
+    std::this_thread::sleep_for(200ms);
+  }
+  const double seconds = Ms(Clock::now() - burst) / 1000.0;
+  std::printf("%d invoices in %.1f s (%.1f a minute, paced by the 2000 ms pause after each); RSS after %d: %ld KB, "
+              "after all %d: %ld KB\n",
+              invoices, seconds, invoices * 60.0 / seconds, invoices / 2, rssMid, invoices, RssKb(pid));
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,63 +170,11 @@ int main(int argc, char** argv) {
               Ms(ready - started), Ms(ready - started) - 2000.0);
   const pid_t pid = TelvanoPid(installation.Root());
 
-  // One invoice at a time: drop, wait for its _basic.csv (the poller looks once a second, so the figure
-  // includes up to one second of waiting for the next tick; the handler's own 2000 ms pause comes after).
-  std::vector<double> latencies;
-  for (int i = 0; i < 5; ++i) {
-    const std::string base = "INV_NS_L" + std::to_string(i);
-    const auto dropped = Clock::now();
-    installation.Drop(base + ".csv", telvano::testing::SampleInvoice());
-    if (!telvano::testing::E2eInstallation::WaitForFile(installation.Output() / (base + "_basic.csv"), 30s)) {
-      std::fprintf(stderr, "bench_program: no result for %s\n", base.c_str());
-      return 1;
-    }
-    latencies.push_back(Ms(Clock::now() - dropped));
-    std::this_thread::sleep_for(2500ms);  // past the handler's pause
-  }
-  std::sort(latencies.begin(), latencies.end());
-  std::printf(
-      "dropped one-item invoice to _basic.csv: median %.0f ms, min %.0f ms, max %.0f ms (includes the wait "
-      "for the next 1 s tick)\n",
-      latencies[latencies.size() / 2], latencies.front(), latencies.back());
+  if (!MeasureLatency(installation)) return 1;
 
-  const long rssIdle = RssKb(pid);
-  const long ticksBefore = CpuTicks(pid);
-  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
-  const long ticksAfter = CpuTicks(pid);
-  const double cpuPercent = 100.0 * (ticksAfter - ticksBefore) / sysconf(_SC_CLK_TCK) / idleSeconds;
-  std::printf("idle CPU over %d s: %.2f %% of one core; RSS idle: %ld KB\n", idleSeconds, cpuPercent,
-              rssIdle);
+  MeasureIdle(pid, idleSeconds);
 
-  const auto burst = Clock::now();
-  for (int i = 0; i < invoices; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "INV_NS_B%04d", i);
-    installation.Drop(std::string(name) + ".csv", telvano::testing::SampleInvoice());
-  }
-  // The program takes the files in the folder's order, one every pace (the handler's pause after each),
-  // so a burst takes minutes: the wait lasts as long as results keep coming, and gives up only after a
-  // minute without a new one.
-  long rssMid = -1;
-  int done = 0;
-  auto lastProgress = Clock::now();
-  while (done < invoices) {
-    const int now = CountBasicResults(installation.Output(), "INV_NS_B");
-    if (now > done) {
-      done = now;
-      lastProgress = Clock::now();
-      if (rssMid < 0 && done >= invoices / 2) rssMid = RssKb(pid);
-    } else if (Clock::now() - lastProgress > 60s) {
-      std::fprintf(stderr, "bench_program: no new result for 60 s after %d of %d invoices\n%s", done, invoices,
-                   installation.Log().c_str());
-      return 1;
-    }
-    std::this_thread::sleep_for(200ms);
-  }
-  const double seconds = Ms(Clock::now() - burst) / 1000.0;
-  std::printf("%d invoices in %.1f s (%.1f a minute, paced by the 2000 ms pause after each); RSS after %d: %ld KB, "
-              "after all %d: %ld KB\n",
-              invoices, seconds, invoices * 60.0 / seconds, invoices / 2, rssMid, invoices, RssKb(pid));
+  if (!MeasureBurst(installation, pid, invoices)) return 1;
 
   installation.Drop("CMD_STOP.csv", "STOP-TELVANO,\r\n");
   return installation.WaitForExit(30s) == 0 ? 0 : 1;

@@ -48,12 +48,8 @@ void LeaveOpen(invoice::TFormInvoice& module, pfrsim::PfrSimulator& simulator, c
   simulator.SetLookupAvailable(true);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
-  const auto root =
-      std::filesystem::temp_directory_path() / ("telvano-bench-recovery-" + std::to_string(std::random_device()()));
+// The exchange folders below `root`, made.
+core::Configuration ExchangeConfiguration(const std::filesystem::path& root) {
   core::Configuration configuration;
   configuration.InputDir = (root / "SDC_Inp").string();
   configuration.OutputDir = (root / "SDC_Out").string();
@@ -61,6 +57,26 @@ int main(int argc, char** argv) {
   for (const auto& dir : {configuration.InputDir, configuration.OutputDir, configuration.ArchiveDir}) {
     std::filesystem::create_directories(dir);
   }
+  return configuration;
+}
+
+// True when the recovery left no invoice in flight; otherwise says how many on stderr.
+bool AllResolved(db::Database& database) {
+  const auto open = database.QueryFirst("select count(*) from inv_flight");
+  if (!open || (*open)[0].AsInt64() != 0) {
+    std::fprintf(stderr, "recovery left %lld invoices open\n", open ? static_cast<long long>((*open)[0].AsInt64()) : -1LL);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+  const auto root =
+      std::filesystem::temp_directory_path() / ("telvano-bench-recovery-" + std::to_string(std::random_device()()));
+  core::Configuration configuration = ExchangeConfiguration(root);
   int status = 0;
   {
     auto database = db::Database::Create(db::Database::Options::For((root / "bench.fdb").string()));
@@ -103,11 +119,7 @@ int main(int argc, char** argv) {
       restarted.ResolveOpenInvoices();
       const double ms =
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-      const auto open = database->QueryFirst("select count(*) from inv_flight");
-      if (!open || (*open)[0].AsInt64() != 0) {
-        std::fprintf(stderr, "recovery left %lld invoices open\n", open ? static_cast<long long>((*open)[0].AsInt64()) : -1LL);
-        status = 1;
-      }
+      if (!AllResolved(*database)) status = 1;
       std::printf("%-8s %9d %12.1f %14.2f\n", kind.kind, count, ms, ms / count);
     }
     simulator.Stop();

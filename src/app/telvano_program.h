@@ -13,8 +13,6 @@
 #include "app/tform_main_telvano.h"
 #include "api/api_module.h"
 #include "cert/tform_certificate.h"
-#include "cert/tform_change_password.h"
-#include "cert/tform_exec_script.h"
 #include "cmd/tform_cmd.h"
 #include "core/configuration.h"
 #include "core/log_writer.h"
@@ -25,11 +23,13 @@
 #include "invoice/print_journal.h"
 #include "invoice/tform_invoice.h"
 #include "invoice/tform_invoice_json.h"
+#include "maintenance/tform_exec_script.h"
 #include "platform/clock.h"
 #include "platform/service_notify.h"
 #include "sdc/tax_groups.h"
 #include "sdc/tform_common.h"
 #include "sdc/tform_http.h"
+#include "secrets/tform_change_password.h"
 
 namespace telvano::app {
 
@@ -67,8 +67,8 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   TFormLogin& Login() { return m_login; }
   core::TFormYellowMsg& YellowMsg() { return m_yellowMsg; }
   db::Database* Connection() { return m_connection.get(); }
-  cert::TFormExecScript& ExecScript() { return m_execScript; }
-  cert::TFormChangePassword& ChangePassword() { return m_changePassword; }
+  maintenance::TFormExecScript& ExecScript() { return m_execScript; }
+  secrets::TFormChangePassword& ChangePassword() { return m_changePassword; }
   cert::TFormCertificate& Certificate() { return m_certificate; }
   // The local API: the event loop watches WakeFd and calls ServeApi when it is readable.
   int ApiWakeFd() const { return m_api->WakeFd(); }
@@ -133,8 +133,8 @@ class TelvanoProgram final : public StartupServices, public MenuActions {
   TFormLogin m_login;
   core::TFormYellowMsg m_yellowMsg;
   invoice::JournalPrinter m_printer;
-  cert::TFormExecScript m_execScript;
-  cert::TFormChangePassword m_changePassword;
+  maintenance::TFormExecScript m_execScript;
+  secrets::TFormChangePassword m_changePassword;
   invoice::TFormInvoiceJSON m_invoiceJson;
   cert::TFormCertificate m_certificate;
   Views m_views;

@@ -180,6 +180,61 @@ long LargestIterations(PKCS12* pkcs12) {
 // True when `password` (nullptr: none) opens the file's integrity check.
 bool MacOpens(PKCS12* pkcs12, const char* password) { return PKCS12_verify_mac(pkcs12, password, -1) == 1; }
 
+// The PKCS#12 structure of the file's bytes, refused when it asks for more key derivations than any real
+// certificate file does.
+Pkcs12Ptr OpenPkcs12(const std::string& bytes, const std::string& fileName) {
+  const BioPtr input(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+  Pkcs12Ptr pkcs12(input ? d2i_PKCS12_bio(input.get(), nullptr) : nullptr);
+  if (!pkcs12) {
+    TakeOpenSslError();
+    throw PfxError("Fajl nije PKCS#12 sertifikat ( p12, pfx ) / The file is not a PKCS#12 certificate: " +
+                   fileName);
+  }
+  // Counted before any key is derived: the derivation itself is what a hostile file would make endless.
+  if (const long iterations = LargestIterations(pkcs12.get()); iterations < 0 || iterations > kMaxPfxIterations) {
+    throw PfxError("Fajl sertifikata traži previše iteracija / The certificate file asks for too many "
+                   "key-derivation iterations: " + fileName);
+  }
+  return pkcs12;
+}
+
+// The password that opens the file's MAC: the one given, or none at all (nullptr) for an empty one.
+const char* PasswordThatOpens(PKCS12* pkcs12, const std::string& password, const std::string& fileName) {
+  const char* usedPassword = password.c_str();
+  // PKCS#12 tells an empty password from none: an empty one tries both.
+  if (PKCS12_mac_present(pkcs12) && !MacOpens(pkcs12, usedPassword)) {
+    if (!password.empty() || !MacOpens(pkcs12, nullptr)) {
+      TakeOpenSslError();
+      throw PfxError("Pogrešna lozinka sertifikata / Wrong certificate password: " + fileName);
+    }
+    usedPassword = nullptr;
+  }
+  return usedPassword;
+}
+
+// The record's texts from the certificate and its key.
+void ReadCertificateFields(X509* certificate, EVP_PKEY* key, const std::string& tinOid, const std::string& urlOid,
+                           PfxContents& contents) {
+  const X509_NAME* subject = X509_get_subject_name(certificate);
+  const X509_NAME* issuer = X509_get_issuer_name(certificate);
+  contents.serial = SerialText(certificate);
+  contents.notBefore = TimeText(X509_get0_notBefore(certificate));
+  contents.notAfter = TimeText(X509_get0_notAfter(certificate));
+  contents.subC = EntryByNid(subject, NID_countryName);
+  contents.subCn = EntryByNid(subject, NID_commonName);
+  contents.subO = EntryByNid(subject, NID_organizationName);
+  contents.subOu = EntryByNid(subject, NID_organizationalUnitName);
+  contents.subSt = EntryByNid(subject, NID_stateOrProvinceName);
+  contents.subL = EntryByNid(subject, NID_localityName);
+  contents.subStreet = EntryByNid(subject, NID_streetAddress);
+  contents.subTin = EntryByOid(subject, tinOid);
+  contents.subUrl = EntryByOid(subject, urlOid);
+  contents.issCn = EntryByNid(issuer, NID_commonName);
+  contents.issO = EntryByNid(issuer, NID_organizationName);
+  contents.certificatePem = CertificatePem(certificate);
+  contents.keyPem = KeyPem(key);
+}
+
 }  // namespace
 
 PfxContents::~PfxContents() { WipeSecret(keyPem); }
@@ -200,27 +255,8 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
     throw PfxError(error.what());
   }
   const std::string fileName = std::filesystem::path(path).filename().string();
-  const BioPtr input(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-  const Pkcs12Ptr pkcs12(input ? d2i_PKCS12_bio(input.get(), nullptr) : nullptr);
-  if (!pkcs12) {
-    TakeOpenSslError();
-    throw PfxError("Fajl nije PKCS#12 sertifikat ( p12, pfx ) / The file is not a PKCS#12 certificate: " +
-                   fileName);
-  }
-  // Counted before any key is derived: the derivation itself is what a hostile file would make endless.
-  if (const long iterations = LargestIterations(pkcs12.get()); iterations < 0 || iterations > kMaxPfxIterations) {
-    throw PfxError("Fajl sertifikata traži previše iteracija / The certificate file asks for too many "
-                   "key-derivation iterations: " + fileName);
-  }
-  const char* usedPassword = password.c_str();
-  // PKCS#12 tells an empty password from none: an empty one tries both.
-  if (PKCS12_mac_present(pkcs12.get()) && !MacOpens(pkcs12.get(), usedPassword)) {
-    if (!password.empty() || !MacOpens(pkcs12.get(), nullptr)) {
-      TakeOpenSslError();
-      throw PfxError("Pogrešna lozinka sertifikata / Wrong certificate password: " + fileName);
-    }
-    usedPassword = nullptr;
-  }
+  const Pkcs12Ptr pkcs12 = OpenPkcs12(bytes, fileName);
+  const char* usedPassword = PasswordThatOpens(pkcs12.get(), password, fileName);
   EVP_PKEY* rawKey = nullptr;
   X509* rawCertificate = nullptr;
   STACK_OF(X509)* rawCa = nullptr;
@@ -246,24 +282,7 @@ PfxContents ReadPfxFile(const std::string& path, const std::string& password, co
   }
 
   PfxContents contents;
-  const X509_NAME* subject = X509_get_subject_name(certificate.get());
-  const X509_NAME* issuer = X509_get_issuer_name(certificate.get());
-  contents.serial = SerialText(certificate.get());
-  contents.notBefore = TimeText(X509_get0_notBefore(certificate.get()));
-  contents.notAfter = TimeText(X509_get0_notAfter(certificate.get()));
-  contents.subC = EntryByNid(subject, NID_countryName);
-  contents.subCn = EntryByNid(subject, NID_commonName);
-  contents.subO = EntryByNid(subject, NID_organizationName);
-  contents.subOu = EntryByNid(subject, NID_organizationalUnitName);
-  contents.subSt = EntryByNid(subject, NID_stateOrProvinceName);
-  contents.subL = EntryByNid(subject, NID_localityName);
-  contents.subStreet = EntryByNid(subject, NID_streetAddress);
-  contents.subTin = EntryByOid(subject, tinOid);
-  contents.subUrl = EntryByOid(subject, urlOid);
-  contents.issCn = EntryByNid(issuer, NID_commonName);
-  contents.issO = EntryByNid(issuer, NID_organizationName);
-  contents.certificatePem = CertificatePem(certificate.get());
-  contents.keyPem = KeyPem(key.get());
+  ReadCertificateFields(certificate.get(), key.get(), tinOid, urlOid, contents);
   OPENSSL_cleanse(bytes.data(), bytes.size());
   if (contents.serial.empty() || contents.certificatePem.empty() || contents.keyPem.empty()) {
     const std::string reason = TakeOpenSslError();

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "cert/certificate_rows.h"
 #include "cert/pfx_file.h"
 #include "db/settings.h"
 #include "invoice/invoice_flight.h"
@@ -294,6 +295,67 @@ std::string TFormCertificate::OpenInvoicesNote() {
          count + "; each is resolved at the processor it was sent to.";
 }
 
+void TFormCertificate::LoadTaxGroupsAndTestInvoice() {
+  m_services.loadTaxGroups();
+  try {
+    m_services.createTestInvoice();
+  } catch (const std::exception& error) {
+    throw StepFailure(sdc::kConnectionErrorText + std::string(error.what()));
+  }
+}
+
+void TFormCertificate::ForgetCertificateRow(const std::string& serial) {
+  try {
+    Connection().Execute("delete from cert_se where serial=?", {serial});
+  } catch (const db::DbError&) {
+    // the failure shown below is the one that matters
+  }
+}
+
+void TFormCertificate::InsertLpfrCertificate(const std::string& serial, const db::Row& response,
+                                             const std::string& url, const std::string& envName) {
+  try {
+    // The table has no unique key: a second row of one serial is refused here, as a unique key would.
+    if (SerialIsStored(serial)) throw db::DbError("a certificate with the serial " + serial + " exists");
+    InsertLpfrRow(Connection(), serial, response, url, envName);
+  } catch (const db::DbError& error) {
+    throw StepFailure(kInsertFailedText + std::string(error.what()));
+  }
+}
+
+void TFormCertificate::InsertVpfrCertificate(const PfxContents& pfx, const std::string& url,
+                                             const std::string& envName) {
+  try {
+    InsertVpfrRow(Connection(), pfx, url, envName);
+  } catch (const db::DbError& error) {
+    throw StepFailure(kInsertFailedText + std::string(error.what()));
+  }
+}
+
+bool TFormCertificate::ReadPfxToImport(const std::string& path, std::optional<PfxContents>& pfx,
+                                       std::string& url) {
+  try {
+    pfx = ReadPfxFile(path, Text(Component::LEPassword), m_configuration.CertTinOid,
+                      m_configuration.CertUrlOid);
+    ForgetPassword();
+    url = NormalizeProcessorUrl(m_urlOverride.empty() ? pfx->subUrl : m_urlOverride);
+    if (url.empty()) {
+      throw StepFailure("Sertifikat ne sadrži adresu VPFR-a (" + m_configuration.CertUrlOid +
+                        ") / The certificate carries no processor address (" + m_configuration.CertUrlOid +
+                        ")");
+    }
+    if (SerialIsStored(pfx->serial)) {
+      throw StepFailure("Sertifikat " + pfx->serial + " je već u bazi / The certificate " + pfx->serial +
+                        " is already stored");
+    }
+  } catch (const std::exception& error) {
+    ForgetPassword();
+    m_messages.ShowInfo(kCertificateFailedText + std::string(error.what()) + kCheckPasswordOrPacText);
+    return false;
+  }
+  return true;
+}
+
 bool TFormCertificate::RegisterLocalProcessor() {
   const std::string typedUrl = Text(Component::LEOID3587);
   const std::string developerTin = Text(Component::LEDeveloperTin);
@@ -315,12 +377,7 @@ bool TFormCertificate::RegisterLocalProcessor() {
     m_common.CheckAttention(true);
     m_common.CheckLpfrStatus();
     m_common.SendPin();
-    m_services.loadTaxGroups();
-    try {
-      m_services.createTestInvoice();
-    } catch (const std::exception& error) {
-      throw StepFailure(sdc::kConnectionErrorText + std::string(error.what()));
-    }
+    LoadTaxGroupsAndTestInvoice();
     const auto response = Connection().QueryFirst(
         "select requested_by, business_name, location_name, address, tin, district from inv_response "
         "where inv_uuid=?",
@@ -328,23 +385,7 @@ bool TFormCertificate::RegisterLocalProcessor() {
     if (!response) throw StepFailure(kNoInvoiceText);
     const std::string serial = (*response)["requested_by"].AsString();
     const std::string envName = m_common.GetEnvironmentName();
-    try {
-      // The table has no unique key: a second row of one serial is refused here, as a unique key would.
-      if (SerialIsStored(serial)) throw db::DbError("a certificate with the serial " + serial + " exists");
-      Connection().Execute(
-          "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, "
-          "sub_o, "
-          "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, env_name ) values( "
-          "?,null,null,'Y','Y',?,"
-          "'RS',null,?,?,?,null,?,null,null,?,? )",
-          {db::SqlValue(serial), db::SqlValue((*response)["tin"].AsString()),
-           db::SqlValue((*response)["business_name"].AsString()),
-           db::SqlValue((*response)["location_name"].AsString()),
-           db::SqlValue((*response)["district"].AsString()), db::SqlValue((*response)["address"].AsString()),
-           db::SqlValue(url), db::SqlValue(envName)});
-    } catch (const db::DbError& error) {
-      throw StepFailure(kInsertFailedText + std::string(error.what()));
-    }
+    InsertLpfrCertificate(serial, *response, url, envName);
     insertedSerial = serial;
     db::WriteSetting(Connection(), "DEVELOPER_TIN", developerTin);
     m_workingCertificate.LoadWorkingCertificate(serial);
@@ -353,13 +394,7 @@ bool TFormCertificate::RegisterLocalProcessor() {
     m_messages.ShowInfo(kCertificateDoneText + OpenInvoicesNote());
     return true;
   } catch (const std::exception& error) {
-    if (!insertedSerial.empty()) {
-      try {
-        Connection().Execute("delete from cert_se where serial=?", {insertedSerial});
-      } catch (const db::DbError&) {
-        // the failure shown below is the one that matters
-      }
-    }
+    if (!insertedSerial.empty()) ForgetCertificateRow(insertedSerial);
     m_workingState = before;
     Refresh();
     SetText(Component::LEOID3587, typedUrl);  // corrected, not typed again
@@ -389,25 +424,7 @@ bool TFormCertificate::ImportPfxCertificate() {
   // Everything before the backup only reads: a failure there changes nothing.
   std::optional<PfxContents> pfx;
   std::string url;
-  try {
-    pfx = ReadPfxFile(path, Text(Component::LEPassword), m_configuration.CertTinOid,
-                      m_configuration.CertUrlOid);
-    ForgetPassword();
-    url = NormalizeProcessorUrl(m_urlOverride.empty() ? pfx->subUrl : m_urlOverride);
-    if (url.empty()) {
-      throw StepFailure("Sertifikat ne sadrži adresu VPFR-a (" + m_configuration.CertUrlOid +
-                        ") / The certificate carries no processor address (" + m_configuration.CertUrlOid +
-                        ")");
-    }
-    if (SerialIsStored(pfx->serial)) {
-      throw StepFailure("Sertifikat " + pfx->serial + " je već u bazi / The certificate " + pfx->serial +
-                        " is already stored");
-    }
-  } catch (const std::exception& error) {
-    ForgetPassword();
-    m_messages.ShowInfo(kCertificateFailedText + std::string(error.what()) + kCheckPasswordOrPacText);
-    return false;
-  }
+  if (!ReadPfxToImport(path, pfx, url)) return false;
 
   const core::WorkingState before = m_workingState;
   const std::string developerTin = Text(Component::LEDeveloperTin);
@@ -422,41 +439,16 @@ bool TFormCertificate::ImportPfxCertificate() {
     m_common.CheckVpfrPac();
     m_common.CheckAttention(true);
     const std::string envName = m_common.GetEnvironmentName();
-    try {
-      Connection().Execute(
-          "insert into cert_se( serial, not_before, not_after, ind_act, ind_lpfr, sub_tin, sub_c, sub_cn, "
-          "sub_o, "
-          "sub_ou, sub_st, sub_l, sub_street, iss_cn, iss_o, srv_url, pfx_cert, pfx_key, env_name ) values( "
-          "?,?,?,'Y','N',?,?,?,?,?,?,?,?,?,?,?,?,?,? )",
-          {db::SqlValue(pfx->serial), db::SqlValue(pfx->notBefore), db::SqlValue(pfx->notAfter),
-           db::SqlValue(pfx->subTin), db::SqlValue(pfx->subC), db::SqlValue(pfx->subCn),
-           db::SqlValue(pfx->subO), db::SqlValue(pfx->subOu), db::SqlValue(pfx->subSt),
-           db::SqlValue(pfx->subL), db::SqlValue(pfx->subStreet), db::SqlValue(pfx->issCn),
-           db::SqlValue(pfx->issO), db::SqlValue(url), db::SqlValue(pfx->certificatePem),
-           db::SqlValue(pfx->keyPem), db::SqlValue(envName)});
-    } catch (const db::DbError& error) {
-      throw StepFailure(kInsertFailedText + std::string(error.what()));
-    }
+    InsertVpfrCertificate(*pfx, url, envName);
     inserted = true;
     if (!developerTin.empty()) db::WriteSetting(Connection(), "DEVELOPER_TIN", developerTin);
-    m_services.loadTaxGroups();
-    try {
-      m_services.createTestInvoice();
-    } catch (const std::exception& error) {
-      throw StepFailure(sdc::kConnectionErrorText + std::string(error.what()));
-    }
+    LoadTaxGroupsAndTestInvoice();
     m_workingCertificate.LoadWorkingCertificate(pfx->serial);
     Refresh();
     m_messages.ShowInfo(kCertificateDoneText + OpenInvoicesNote());
     return true;
   } catch (const std::exception& error) {
-    if (inserted) {
-      try {
-        Connection().Execute("delete from cert_se where serial=?", {pfx->serial});
-      } catch (const db::DbError&) {
-        // the failure shown below is the one that matters
-      }
-    }
+    if (inserted) ForgetCertificateRow(pfx->serial);
     for (const std::string& file : written) ::unlink(file.c_str());
     m_workingState = before;
     Refresh();

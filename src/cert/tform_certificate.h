@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cert/certificate_view.h"
+#include "cert/pfx_file.h"
 #include "core/configuration.h"
 #include "core/message_service.h"
 #include "core/working_certificate.h"
@@ -125,6 +126,19 @@ class TFormCertificate {
   void WriteCertificateFiles(const std::string& serial, const std::string& certificatePem,
                              const std::string& keyPem, std::vector<std::string>& written);
   bool SerialIsStored(const std::string& serial);
+  // The tax groups and the test invoice that prove a new working certificate; a failed test invoice is a
+  // connection error.
+  void LoadTaxGroupsAndTestInvoice();
+  // Takes back the row of a certificate whose installation failed; a failure of its own is not shown.
+  void ForgetCertificateRow(const std::string& serial);
+  // The row of cert_se of a registered LPFR (from its test invoice's answer) and of an imported VPFR
+  // certificate; a refusal of the database is raised with kInsertFailedText.
+  void InsertLpfrCertificate(const std::string& serial, const db::Row& response, const std::string& url,
+                             const std::string& envName);
+  void InsertVpfrCertificate(const PfxContents& pfx, const std::string& url, const std::string& envName);
+  // Reads the PFX file and the processor address, and checks that the certificate is new. Only reads; false
+  // once the operator has been told why not.
+  bool ReadPfxToImport(const std::string& path, std::optional<PfxContents>& pfx, std::string& url);
 
   const core::Configuration& m_configuration;
   core::WorkingState& m_workingState;

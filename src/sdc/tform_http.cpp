@@ -176,6 +176,145 @@ struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
+
+// Header lines in their fixed order; the custom ones go out exactly as built, without a blank after the
+// colon. "Expect:" keeps the library from waiting for a "100 Continue" before a larger body.
+HeaderList RequestHeaders(bool virtualProcessor, const std::string& secret, const std::string& requestId) {
+  HeaderList headers;
+  auto addHeader = [&headers](const std::string& line) {
+    curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
+    if (grown) {
+      headers.release();
+      headers.reset(grown);
+    }
+  };
+  addHeader("Accept: application/json");
+  addHeader("Content-Type: application/json");
+  addHeader("Expect:");
+  // An empty PAC still goes out as "PAC:": libcurl drops "NAME:" without a value unless written "NAME;".
+  if (virtualProcessor) {
+    const std::string pac = HeaderValue(secret);
+    addHeader(pac.empty() ? std::string("PAC;") : "PAC:" + pac);
+  }
+  addHeader("Accept-Language:sr-Cyrl-RS");
+  if (!requestId.empty()) addHeader("RequestId:" + HeaderValue(requestId));
+  return headers;
+}
+
+// The options of every request: no proxy, no redirect, a fresh connection, the watch on silence and on the
+// deadline, the size limit of the answer, and the body of a POST (which libcurl does not copy).
+void SetTransferOptions(CURL* handle, const std::string& url, bool virtualProcessor, curl_slist* headers,
+                        const TransportTimeouts& timeouts, const TFormHTTP::StopTest* stopTest, char* errorBuffer,
+                        SilenceWatch& silence, BodySink& sink, bool post, const std::string& body) {
+  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, virtualProcessor ? "https" : "http");
+  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(handle, CURLOPT_PROXY, "");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+  silence.handle = handle;
+  silence.limit = timeouts.read;
+  silence.stopTest = stopTest;
+  silence.totalLimit = timeouts.Total();
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &WatchSilence);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &silence);
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+
+  if (post) {
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  } else {
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+  }
+}
+
+// The client certificate of a VPFR and the check of its server. `certFile` and `keyFile` keep the names for
+// as long as the handle lives.
+void SetClientCertificate(CURL* handle, const core::Configuration& configuration, const std::string& serial,
+                          std::string& certFile, std::string& keyFile) {
+  // Recomputed on every request, so a change of the working certificate counts from the next one.
+  certFile = configuration.CertificateDir + "/" + serial + "_cert.pem";
+  keyFile = configuration.CertificateDir + "/" + serial + "_key.pem";
+  curl_easy_setopt(handle, CURLOPT_SSLVERSION,
+                   static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+  curl_easy_setopt(handle, CURLOPT_SSLCERTTYPE, "PEM");
+  curl_easy_setopt(handle, CURLOPT_SSLCERT, certFile.c_str());
+  curl_easy_setopt(handle, CURLOPT_SSLKEYTYPE, "PEM");
+  curl_easy_setopt(handle, CURLOPT_SSLKEY, keyFile.c_str());
+  // The chain and the host name, against the system's store (CAPATH) and the shop's own bundle (CAINFO).
+  const bool verify = core::VerifiesProcessorServer(configuration);
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
+  if (verify && !configuration.SdcCaFile.empty()) {
+    curl_easy_setopt(handle, CURLOPT_CAINFO, configuration.SdcCaFile.c_str());
+    curl_easy_setopt(handle, CURLOPT_CAPATH, kSystemCaFolder);
+  }
+}
+
+// The body of a POST: an invoice's request file, or the PIN. Raises RequestFileError before any network
+// activity when the file cannot be read.
+std::string RequestBody(int operation, bool post, const std::string& fileName, const std::string& archiveDir,
+                        const std::string& secret) {
+  std::string body;
+  if (operation == kOpInvoices) {
+    // A bare name lies in ArchiveDir; a path names the archive of another road (the local API's).
+    const std::string path = fileName.find('/') != std::string::npos ? fileName : archiveDir + "/" + fileName;
+    body = ReadRequestFile(path);  // raises before any network activity
+  } else if (post) {
+    body = secret;
+  }
+  return body;
+}
+
+// Runs the transfer, under the wait (the busy pointer and its line, and Esc for a status or environment
+// request) when the program has one.
+CURLcode Perform(CURL* handle, int operation, RequestWait* wait, const TransportTimeouts& timeouts,
+                 std::atomic<bool>& giveUp) {
+  CURLcode result = CURLE_OK;
+  const auto transfer = [&result, handle] { result = curl_easy_perform(handle); };
+  if (wait != nullptr) {
+    const bool mayGiveUp = operation == kOpStatus || operation == kOpEnvironmentParameters;
+    wait->Run(OperationTitle(operation), timeouts.Total(), mayGiveUp, giveUp, transfer);
+  } else {
+    transfer();
+  }
+  return result;
+}
+
+// Why a transfer gave no usable reply.
+std::string FailureText(CURLcode result, const BodySink& sink, const SilenceWatch& silence, const char* errorBuffer,
+                        bool virtualProcessor, const TransportTimeouts& timeouts) {
+  if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) return kResponseTooLargeText;
+  if (silence.givenUp) return kRequestGivenUpText;
+  if (silence.stopped) return kRequestStoppedText;
+  if (silence.overDeadline) {
+    return "Request deadline passed: no complete answer from the processor within " +
+           std::to_string(timeouts.Total().count()) + " s";
+  }
+  if (result == CURLE_PEER_FAILED_VERIFICATION) {
+    return kUntrustedServerText + ReplaceCrLf(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result));
+  }
+  if (virtualProcessor && SaysClientCertificateRefused(errorBuffer)) {
+    return kClientCertificateRefusedText + ReplaceCrLf(errorBuffer);
+  }
+  if (silence.expired) {
+    return "Read timed out: no data from the processor for " + std::to_string(timeouts.read.count()) + " s";
+  }
+  if (errorBuffer[0] != '\0') return ReplaceCrLf(errorBuffer);
+  return ReplaceCrLf(curl_easy_strerror(result));
+}
+
 }  // namespace
 
 bool SaysClientCertificateRefused(const std::string& reason) {
@@ -276,15 +415,7 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   if (path && operation == kOpInvoiceLookup) url += "/" + PathSegment(requestId);
 
   const bool post = operation == kOpInvoices || (!virtualProcessor && operation == kOpPin);
-  std::string body;
-  if (operation == kOpInvoices) {
-    // A bare name lies in ArchiveDir; a path names the archive of another road (the local API's).
-    const std::string path =
-        fileName.find('/') != std::string::npos ? fileName : m_configuration.ArchiveDir + "/" + fileName;
-    body = ReadRequestFile(path);  // raises before any network activity
-  } else if (post) {
-    body = endpoint.secret;
-  }
+  const std::string body = RequestBody(operation, post, fileName, m_configuration.ArchiveDir, endpoint.secret);
   if (virtualProcessor && path && url.rfind("https://", 0) != 0) {
     ErrorText = std::string(kVpfrNeedsHttpsText) + ": " + endpoint.url;
     return;
@@ -297,94 +428,21 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   }
   CURL* handle = curl.get();
 
-  // Header lines in their fixed order; the custom ones go out exactly as built, without a blank after the
-  // colon. "Expect:" keeps the library from waiting for a "100 Continue" before a larger body.
-  std::unique_ptr<curl_slist, SlistDeleter> headers;
-  auto addHeader = [&headers](const std::string& line) {
-    curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
-    if (grown) {
-      headers.release();
-      headers.reset(grown);
-    }
-  };
-  addHeader("Accept: application/json");
-  addHeader("Content-Type: application/json");
-  addHeader("Expect:");
-  // An empty PAC still goes out as "PAC:": libcurl drops "NAME:" without a value unless written "NAME;".
-  if (virtualProcessor) {
-    const std::string pac = HeaderValue(endpoint.secret);
-    addHeader(pac.empty() ? std::string("PAC;") : "PAC:" + pac);
-  }
-  addHeader("Accept-Language:sr-Cyrl-RS");
-  if (!requestId.empty()) addHeader("RequestId:" + HeaderValue(requestId));
-
+  const HeaderList headers = RequestHeaders(virtualProcessor, endpoint.secret, requestId);
   char errorBuffer[CURL_ERROR_SIZE] = {0};
   BodySink sink;
 
-  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, virtualProcessor ? "https" : "http");
-  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(handle, CURLOPT_PROXY, "");
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
-  curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
-  curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
   SilenceWatch silence;
-  silence.handle = handle;
-  silence.limit = m_timeouts.read;
-  silence.stopTest = &m_stopTest;
-  silence.totalLimit = m_timeouts.Total();
-  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &WatchSilence);
-  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &silence);
-  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
-
-  if (post) {
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-  } else {
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-  }
+  SetTransferOptions(handle, url, virtualProcessor, headers.get(), m_timeouts, &m_stopTest, errorBuffer, silence,
+                     sink, post, body);
 
   std::string certFile;
   std::string keyFile;
-  if (virtualProcessor) {
-    // Recomputed on every request, so a change of the working certificate counts from the next one.
-    certFile = m_configuration.CertificateDir + "/" + endpoint.serial + "_cert.pem";
-    keyFile = m_configuration.CertificateDir + "/" + endpoint.serial + "_key.pem";
-    curl_easy_setopt(handle, CURLOPT_SSLVERSION,
-                     static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
-    curl_easy_setopt(handle, CURLOPT_SSLCERTTYPE, "PEM");
-    curl_easy_setopt(handle, CURLOPT_SSLCERT, certFile.c_str());
-    curl_easy_setopt(handle, CURLOPT_SSLKEYTYPE, "PEM");
-    curl_easy_setopt(handle, CURLOPT_SSLKEY, keyFile.c_str());
-    // The chain and the host name, against the system's store (CAPATH) and the shop's own bundle (CAINFO).
-    const bool verify = core::VerifiesProcessorServer(m_configuration);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
-    if (verify && !m_configuration.SdcCaFile.empty()) {
-      curl_easy_setopt(handle, CURLOPT_CAINFO, m_configuration.SdcCaFile.c_str());
-      curl_easy_setopt(handle, CURLOPT_CAPATH, kSystemCaFolder);
-    }
-  }
+  if (virtualProcessor) SetClientCertificate(handle, m_configuration, endpoint.serial, certFile, keyFile);
 
   std::atomic<bool> giveUp{false};
   silence.giveUp = &giveUp;
-  CURLcode result = CURLE_OK;
-  const auto transfer = [&result, handle] { result = curl_easy_perform(handle); };
-  if (m_wait != nullptr) {
-    const bool mayGiveUp = operation == kOpStatus || operation == kOpEnvironmentParameters;
-    m_wait->Run(OperationTitle(operation), m_timeouts.Total(), mayGiveUp, giveUp, transfer);
-  } else {
-    transfer();
-  }
+  const CURLcode result = Perform(handle, operation, m_wait, m_timeouts, giveUp);
   long requestBytes = 0;
   curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestBytes);
   RequestMayHaveArrived = result == CURLE_OK || (!FailedBeforeSending(result) && requestBytes > 0);
@@ -397,26 +455,7 @@ void TFormHTTP::Call(const Endpoint& endpoint, int operation, const std::string&
   }
 
   // No usable reply: the body read so far is not an answer.
-  if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
-    ErrorText = kResponseTooLargeText;
-  } else if (silence.givenUp) {
-    ErrorText = kRequestGivenUpText;
-  } else if (silence.stopped) {
-    ErrorText = kRequestStoppedText;
-  } else if (silence.overDeadline) {
-    ErrorText = "Request deadline passed: no complete answer from the processor within " +
-                std::to_string(m_timeouts.Total().count()) + " s";
-  } else if (result == CURLE_PEER_FAILED_VERIFICATION) {
-    ErrorText = kUntrustedServerText + ReplaceCrLf(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result));
-  } else if (virtualProcessor && SaysClientCertificateRefused(errorBuffer)) {
-    ErrorText = kClientCertificateRefusedText + ReplaceCrLf(errorBuffer);
-  } else if (silence.expired) {
-    ErrorText = "Read timed out: no data from the processor for " + std::to_string(m_timeouts.read.count()) + " s";
-  } else if (errorBuffer[0] != '\0') {
-    ErrorText = ReplaceCrLf(errorBuffer);
-  } else {
-    ErrorText = ReplaceCrLf(curl_easy_strerror(result));
-  }
+  ErrorText = FailureText(result, sink, silence, errorBuffer, virtualProcessor, m_timeouts);
   ResponseCode = -1;
 }
 

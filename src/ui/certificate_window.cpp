@@ -81,6 +81,12 @@ CertificateWindow::CertificateWindow(cert::TFormCertificate& form, QWidget* pare
   // appear nor moves away from the centre.
   setFixedSize(kWindowWidth, kWindowHeight);
 
+  ConnectFields();
+}
+
+// The limits of the fields typed into, and what each edit and the click tell the form. The password is
+// upper-cased as it is typed.
+void CertificateWindow::ConnectFields() {
   QLineEdit* developerTin = m_edits[Index(C::LEDeveloperTin)];
   developerTin->setMaxLength(9);
   developerTin->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), developerTin));

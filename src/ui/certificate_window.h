@@ -31,6 +31,7 @@ class CertificateWindow final : public QDialog, public cert::CertificateView {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void ConnectFields();
   QWidget* Widget(cert::CertificateComponent component) const;
 
   cert::TFormCertificate& m_form;

@@ -39,22 +39,22 @@ QGroupBox* NewGroup(const char* name, const char* caption, QWidget* parent) {
 
 }  // namespace
 
-ChangePasswordWindow::ChangePasswordWindow(cert::TFormChangePassword& form, QWidget* parent)
+ChangePasswordWindow::ChangePasswordWindow(secrets::TFormChangePassword& form, QWidget* parent)
     : QDialog(parent), m_form(form) {
   setObjectName("FormChangePassword");
-  setWindowTitle(QString::fromUtf8(cert::kChangePasswordCaption));
+  setWindowTitle(QString::fromUtf8(secrets::kChangePasswordCaption));
   setModal(true);
 
-  m_groupBox1 = NewGroup("GroupBox1", cert::kLoginGroupCaption, this);
+  m_groupBox1 = NewGroup("GroupBox1", secrets::kLoginGroupCaption, this);
   m_leOldLogin = AddField(m_groupBox1, "LEOldLogin", "old");
   m_leNewLogin = AddField(m_groupBox1, "LENewLogin", "new");
   m_leConfirmNewLogin = AddField(m_groupBox1, "LEConfirmNewLogin", "confirm");
-  m_groupBox2 = NewGroup("GroupBox2", cert::kSoftKeyGroupCaption, this);
+  m_groupBox2 = NewGroup("GroupBox2", secrets::kSoftKeyGroupCaption, this);
   m_leOldSoftKey = AddField(m_groupBox2, "LEOldSoftKey", "old");
   m_leNewSoftKey = AddField(m_groupBox2, "LENewSoftKey", "new");
   m_leConfirmNewSoftKey = AddField(m_groupBox2, "LEConfirmNewSoftKey", "confirm");
 
-  m_panel1 = NewActionTile(QString::fromUtf8(cert::kSavePasswordsCaption), "Panel1", 64, this);
+  m_panel1 = NewActionTile(QString::fromUtf8(secrets::kSavePasswordsCaption), "Panel1", 64, this);
   // Enter in a field goes on to the next one; only the last field and the tile itself save.
   m_panel1->setAutoDefault(false);
 
@@ -80,7 +80,7 @@ QLineEdit* ChangePasswordWindow::AddField(QGroupBox* group, const char* name, co
   auto* edit = new QLineEdit(group);
   edit->setObjectName(name);
   edit->setEchoMode(QLineEdit::Password);
-  edit->setMaxLength(cert::kSecretFieldMaxLength);
+  edit->setMaxLength(secrets::kSecretFieldMaxLength);
   QFont font = edit->font();
   font.setBold(false);
   font.setPointSize(12);
@@ -97,7 +97,7 @@ QLineEdit* ChangePasswordWindow::AddField(QGroupBox* group, const char* name, co
 }
 
 void ChangePasswordWindow::Save() {
-  cert::PasswordEntries entries;
+  secrets::PasswordEntries entries;
   entries.oldLogin = m_leOldLogin->text().toStdString();
   entries.newLogin = m_leNewLogin->text().toStdString();
   entries.confirmNewLogin = m_leConfirmNewLogin->text().toStdString();

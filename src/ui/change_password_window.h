@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "cert/change_password_view.h"
-#include "cert/tform_change_password.h"
+#include "secrets/change_password_view.h"
+#include "secrets/tform_change_password.h"
 
 namespace telvano::ui {
 
@@ -15,9 +15,9 @@ namespace telvano::ui {
 // is typed, at most 16 characters, shown as "*"), and the tile Panel1 "Save passwords".
 // Keyboard: Enter goes on to the next field; Enter in the last field, or Enter or Space on Panel1, saves;
 // Escape or the close button closes the window.
-class ChangePasswordWindow final : public QDialog, public cert::ChangePasswordView {
+class ChangePasswordWindow final : public QDialog, public secrets::ChangePasswordView {
  public:
-  explicit ChangePasswordWindow(cert::TFormChangePassword& form, QWidget* parent = nullptr);
+  explicit ChangePasswordWindow(secrets::TFormChangePassword& form, QWidget* parent = nullptr);
 
   void ClearFields() override;
   void ExecModal() override;
@@ -30,7 +30,7 @@ class ChangePasswordWindow final : public QDialog, public cert::ChangePasswordVi
   QLineEdit* AddField(QGroupBox* group, const char* name, const char* label);
   void Save();
 
-  cert::TFormChangePassword& m_form;
+  secrets::TFormChangePassword& m_form;
   QGroupBox* m_groupBox1;
   QGroupBox* m_groupBox2;
   QLineEdit* m_leOldLogin;

@@ -8,15 +8,16 @@
 
 namespace telvano::ui {
 
-ExecScriptWindow::ExecScriptWindow(cert::TFormExecScript& form, QWidget* parent)
+ExecScriptWindow::ExecScriptWindow(maintenance::TFormExecScript& form, QWidget* parent)
     : QDialog(parent), m_form(form) {
   setObjectName("FormExecScript");
-  setWindowTitle(QString::fromUtf8(cert::kExecScriptCaption));
+  setWindowTitle(QString::fromUtf8(maintenance::kExecScriptCaption));
   setModal(true);
 
   m_panelFile = NewFilePanel(this);
 
-  m_panelExecScript = NewActionTile(QString::fromUtf8(cert::kExecScriptCaption), "PanelExecScript", 72, this);
+  m_panelExecScript =
+      NewActionTile(QString::fromUtf8(maintenance::kExecScriptCaption), "PanelExecScript", 72, this);
   m_panelExecScript->setDefault(true);
   m_panelExecScript->setAutoDefault(true);
 

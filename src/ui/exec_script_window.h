@@ -4,17 +4,17 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "cert/exec_script_view.h"
-#include "cert/tform_exec_script.h"
+#include "maintenance/exec_script_view.h"
+#include "maintenance/tform_exec_script.h"
 
 namespace telvano::ui {
 
 // The window "Execute SQL script" of TFormExecScript: PanelFile shows the script that will run, the tile
 // PanelExecScript runs it (a click, Enter or Space: it holds the focus). Escape or the close button closes
 // the window. The module decides everything; the window paints and forwards.
-class ExecScriptWindow final : public QDialog, public cert::ExecScriptView {
+class ExecScriptWindow final : public QDialog, public maintenance::ExecScriptView {
  public:
-  explicit ExecScriptWindow(cert::TFormExecScript& form, QWidget* parent = nullptr);
+  explicit ExecScriptWindow(maintenance::TFormExecScript& form, QWidget* parent = nullptr);
 
   void SetCaption(const std::string& text) override;
   void SetPanelFile(const std::string& text) override;
@@ -27,7 +27,7 @@ class ExecScriptWindow final : public QDialog, public cert::ExecScriptView {
   void showEvent(QShowEvent* event) override;
 
  private:
-  cert::TFormExecScript& m_form;
+  maintenance::TFormExecScript& m_form;
   QLabel* m_panelFile;
   QPushButton* m_panelExecScript;
 };

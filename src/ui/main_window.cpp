@@ -92,12 +92,8 @@ QLabel* MainWindow::AddValue(QWidget* parent, const char* name) {
   return value;
 }
 
-void MainWindow::BuildMenu() {
-  auto* central = new QWidget(this);
-  auto* columns = new QHBoxLayout(central);
-  columns->setContentsMargins(16, 16, 16, 16);
-  columns->setSpacing(16);
-
+// The left column: the four sub-menus and the end of the program, each under its digit.
+QVBoxLayout* MainWindow::BuildLevelColumn(QWidget* central) {
   auto* left = new QVBoxLayout;
   left->setSpacing(10);
   const struct {
@@ -110,9 +106,12 @@ void MainWindow::BuildMenu() {
     m_levelPanels[entry.level] = panel;
     left->addWidget(panel);
   }
-  columns->addLayout(left, 2);
+  return left;
+}
 
-  auto* right = new QVBoxLayout;
+// The home screen in the right column: the name, the environment, the taxpayer and the working certificate,
+// and the warning line of a certificate that ends soon.
+void MainWindow::BuildHomePanel(QWidget* central) {
   m_panelText = new QWidget(central);
   m_panelText->setObjectName("PanelText");
   QFont homeFont = m_panelText->font();
@@ -146,8 +145,10 @@ void MainWindow::BuildMenu() {
   m_panelCertEnd->hide();
   home->addWidget(m_panelCertEnd);
   home->addStretch();
-  right->addWidget(m_panelText);
+}
 
+// The right column of a sub-menu: its items 5 to 9, hidden on the home screen.
+void MainWindow::BuildItemColumn(QWidget* central) {
   m_itemColumn = new QWidget(central);
   auto* items = new QVBoxLayout(m_itemColumn);
   items->setContentsMargins(0, 0, 0, 0);
@@ -158,6 +159,19 @@ void MainWindow::BuildMenu() {
     m_itemPanels[i] = AddPanel(m_itemColumn, name.c_str(), static_cast<char>('5' + i), QString::fromStdString(captions[i]));
     items->addWidget(m_itemPanels[i]);
   }
+}
+
+void MainWindow::BuildMenu() {
+  auto* central = new QWidget(this);
+  auto* columns = new QHBoxLayout(central);
+  columns->setContentsMargins(16, 16, 16, 16);
+  columns->setSpacing(16);
+  columns->addLayout(BuildLevelColumn(central), 2);
+
+  auto* right = new QVBoxLayout;
+  BuildHomePanel(central);
+  right->addWidget(m_panelText);
+  BuildItemColumn(central);
   m_itemColumn->hide();
   right->addWidget(m_itemColumn);
   columns->addLayout(right, 3);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -56,6 +57,9 @@ class MainWindow final : public QMainWindow, public app::MainView {
   QSystemTrayIcon* m_trayIcon1 = nullptr;
   QPushButton* AddPanel(QWidget* parent, const char* name, char digit, const QString& caption);
   QLabel* AddValue(QWidget* parent, const char* name);
+  QVBoxLayout* BuildLevelColumn(QWidget* central);
+  void BuildHomePanel(QWidget* central);
+  void BuildItemColumn(QWidget* central);
   void BuildMenu();
 
   QWidget* m_panelText = nullptr;   // the home screen

@@ -18,6 +18,38 @@ Decimal TotalOf(const std::vector<InvoiceItem>& items) {
   return total;
 }
 
+// What the verification URL encodes; the encrypted data and the signature are stand-ins, the same for the same
+// invoice number and time.
+VerificationFacts FactsOf(const InvoiceRequest& request, const SigningContext& context,
+                          const std::string& invoiceNumber, const std::string& sdcText, const Decimal& total) {
+  VerificationFacts facts;
+  facts.requestedBy = context.requestedBy;
+  facts.signedBy = context.signedBy;
+  facts.totalCounter = context.totalCounter;
+  facts.transactionTypeCounter = context.transactionTypeCounter;
+  facts.totalAmountTimes10000 = total.ScaledTo(4);
+  facts.sdcMilliseconds = MillisecondsSinceEpoch(context.sdcDateTime);
+  facts.invoiceType = static_cast<int>(request.invoiceType);
+  facts.transactionType = static_cast<int>(request.transactionType);
+  facts.buyerId = request.buyerId;
+  facts.encryptedInternalData = PseudoRandomBytes("internal " + invoiceNumber + sdcText, 256);
+  facts.signature = PseudoRandomBytes("signature " + invoiceNumber + sdcText, 256);
+  return facts;
+}
+
+// The answer's "taxItems", one per label of the invoice.
+ordered_json TaxItemsJson(const std::vector<TaxAmount>& taxes) {
+  ordered_json taxItems = ordered_json::array();
+  for (const TaxAmount& tax : taxes) {
+    taxItems.push_back({{"categoryType", tax.categoryType},
+                        {"label", tax.label},
+                        {"amount", tax.amount.ToDouble()},
+                        {"rate", tax.rate.ToDouble()},
+                        {"categoryName", tax.categoryName}});
+  }
+  return taxItems;
+}
+
 }  // namespace
 
 InvoiceSigner::InvoiceSigner(const SimOptions& options, const SimTime& time) : m_options(options), m_time(time) {}
@@ -32,28 +64,8 @@ ordered_json InvoiceSigner::Sign(const InvoiceRequest& request, const SigningCon
   const Decimal total = TotalOf(request.items);
   const auto taxes = ComputeTaxes(request.items, *context.group);
 
-  VerificationFacts facts;
-  facts.requestedBy = context.requestedBy;
-  facts.signedBy = context.signedBy;
-  facts.totalCounter = context.totalCounter;
-  facts.transactionTypeCounter = context.transactionTypeCounter;
-  facts.totalAmountTimes10000 = total.ScaledTo(4);
-  facts.sdcMilliseconds = MillisecondsSinceEpoch(context.sdcDateTime);
-  facts.invoiceType = static_cast<int>(request.invoiceType);
-  facts.transactionType = static_cast<int>(request.transactionType);
-  facts.buyerId = request.buyerId;
-  facts.encryptedInternalData = PseudoRandomBytes("internal " + invoiceNumber + sdcText, 256);
-  facts.signature = PseudoRandomBytes("signature " + invoiceNumber + sdcText, 256);
+  const VerificationFacts facts = FactsOf(request, context, invoiceNumber, sdcText, total);
   const std::string verificationUrl = VerificationUrl(context.verificationBaseUrl, facts);
-
-  ordered_json taxItems = ordered_json::array();
-  for (const TaxAmount& tax : taxes) {
-    taxItems.push_back({{"categoryType", tax.categoryType},
-                        {"label", tax.label},
-                        {"amount", tax.amount.ToDouble()},
-                        {"rate", tax.rate.ToDouble()},
-                        {"categoryName", tax.categoryName}});
-  }
 
   ordered_json answer;
   answer["requestedBy"] = context.requestedBy;
@@ -61,7 +73,7 @@ ordered_json InvoiceSigner::Sign(const InvoiceRequest& request, const SigningCon
   answer["invoiceCounter"] = invoiceCounter;
   answer["invoiceCounterExtension"] = extension;
   answer["invoiceNumber"] = invoiceNumber;
-  answer["taxItems"] = taxItems;
+  answer["taxItems"] = TaxItemsJson(taxes);
   answer["verificationUrl"] = verificationUrl;
   if (request.omitQRCodeGen || m_options.omitQrCode) {
     answer["verificationQRCode"] = nullptr;

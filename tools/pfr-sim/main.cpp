@@ -71,10 +71,11 @@ int ToInt(const std::string& text, const std::string& option) {
   return value;
 }
 
-SimOptions ParseArguments(int argc, char** argv) {
-  SimOptions options;
-  using Setter = std::function<void(const std::string&)>;
-  const std::map<std::string, Setter> withValue = {
+using Setter = std::function<void(const std::string&)>;
+
+// The options followed by a value, each with what it sets in `options`.
+std::map<std::string, Setter> ValueSetters(SimOptions& options) {
+  return {
       {"--mode",
        [&](const std::string& v) {
          if (v != "lpfr" && v != "vpfr") Fail("--mode is lpfr or vpfr");
@@ -123,13 +124,23 @@ SimOptions ParseArguments(int argc, char** argv) {
        }},
       {"--utc-offset", [&](const std::string& v) { options.utcOffsetMinutes = ToInt(v, "--utc-offset"); }},
   };
-  const std::map<std::string, std::function<void()>> flags = {
+}
+
+// The options without a value.
+std::map<std::string, std::function<void()>> FlagSetters(SimOptions& options) {
+  return {
       {"--pin-entered", [&] { options.pinEntered = true; }},
       {"--control", [&] { options.control = true; }},
       {"--no-lookup", [&] { options.lookupAvailable = false; }},
       {"--omit-qr", [&] { options.omitQrCode = true; }},
       {"--omit-journal", [&] { options.omitJournal = true; }},
   };
+}
+
+SimOptions ParseArguments(int argc, char** argv) {
+  SimOptions options;
+  const std::map<std::string, Setter> withValue = ValueSetters(options);
+  const std::map<std::string, std::function<void()>> flags = FlagSetters(options);
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") {

@@ -230,7 +230,12 @@ class Interpreter {
     static constexpr std::string_view kOneParameter = " !%-3=EGJMRTUVadert{";
     if (kOneParameter.find(static_cast<char>(command)) == std::string_view::npos) return Skip(2);
     if (!Has(3)) return false;
-    const unsigned char n = At(2);
+    ApplyParameterCommand(command, At(2));
+    return Skip(3);
+  }
+
+  // ESC <command> n: the style, alignment, code table and feed commands that take one byte.
+  void ApplyParameterCommand(unsigned char command, unsigned char n) {
     switch (command) {
       case '!':
         m_style.bold = (n & 0x08) != 0;
@@ -263,7 +268,6 @@ class Interpreter {
       default:
         break;
     }
-    return Skip(3);
   }
 
   // ESC GS ...: Star's commands.

@@ -6,7 +6,6 @@
 #include <ostream>
 
 #include "cert/tform_certificate.h"
-#include "cert/tform_exec_script.h"
 #include "core/configuration.h"
 #include "core/headless_yellow_msg_view.h"
 #include "core/log_writer.h"
@@ -17,6 +16,7 @@
 #include "invoice/print_journal.h"
 #include "invoice/test_invoice.h"
 #include "invoice/tform_invoice.h"
+#include "maintenance/tform_exec_script.h"
 #include "platform/clock.h"
 #include "platform/file_probe.h"
 #include "sdc/tax_groups.h"
@@ -101,7 +101,7 @@ class CertificateSession {
   invoice::JournalPrinter m_printer;
   invoice::TFormInvoice m_invoice;
   sdc::TaxGroups m_taxGroups;
-  cert::TFormExecScript m_execScript;
+  maintenance::TFormExecScript m_execScript;
   cert::TFormCertificate m_form;
 };
 

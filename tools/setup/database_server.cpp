@@ -12,9 +12,9 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "cert/tform_exec_script.h"
 #include "db/connection_string.h"
 #include "db/database.h"
+#include "maintenance/tform_exec_script.h"
 
 namespace telvano::setup {
 namespace fs = std::filesystem;
@@ -107,7 +107,7 @@ void GiveDatabaseToServer(const std::string& databaseFile, std::ostream& out) {
   out << "  gave             " << file.string() << " and its folder to the server's user " << kServerUser
       << "\n";
   // The server itself writes the copies of a backup there.
-  const fs::path backups = folder / cert::kBackupFolderName;
+  const fs::path backups = folder / maintenance::kBackupFolderName;
   if (fs::is_directory(backups)) {
     GiveFolderToServer(backups, account->pw_uid);
     out << "  gave             " << backups.string() << " to " << kServerUser << " for the backups\n";

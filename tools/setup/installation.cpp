@@ -280,54 +280,66 @@ std::string ShellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) {
-  const InstallationLayout layout(options);
-  if (options.status || options.backup) return LookAfter(options, layout.configFile, out, err);
+namespace {
+
+// What must hold before anything is changed: every text that goes into the configuration file fits on one
+// line, the database server is named as one, and every program to install exists. Says why not on `err`.
+bool ArgumentsFit(const SetupOptions& options, const InstallationLayout& layout, std::ostream& err) {
   if (!FitsOnOneLine(layout.root) || !FitsOnOneLine(layout.printDir) || !FitsOnOneLine(options.codePage) ||
       !FitsOnOneLine(options.dbServer) || !FitsOnOneLine(options.dbPassword)) {
     err << "telvano-setup: a folder, code page, server or password with a line break cannot go into the "
            "configuration file\n";
-    return 1;
+    return false;
   }
   if (!options.dbServer.empty() && !NamesDatabaseServer(options.dbServer)) {
     err << "telvano-setup: --db-server " << options.dbServer
         << " is not a host name or address, with or without /PORT; nothing was changed\n";
-    return 1;
+    return false;
   }
   for (const std::string& program : options.programs) {
     std::error_code error;
     if (!fs::is_regular_file(program, error)) {
       err << "telvano-setup: cannot install " << program << ": no such file; nothing was changed\n";
-      return 1;
+      return false;
     }
   }
-  if (WantsCertificate(options)) {
-    // The procedures change the working certificate and write into the database: never beside a running
-    // program. The lock is held until they are done, so no program starts in between.
-    platform::SingleInstanceLock installationLock(platform::InstallationLockPath(layout.applRoot + "/ApplData"));
-    if (!TakeInstallationLock(installationLock, err)) return 1;
-    // The tree is given to its owner before the procedures run (an installation of an earlier version may
-    // still have folders the group can write) and again after them, for what they wrote as root; by
-    // descriptors, never following a link. With a Firebird server the database and its folder belong to the
-    // server's user and only the certificate files are given over.
-    const std::string owner = DataOwner(options);
-    const auto giveTree = [&]() -> bool {
-      if (owner.empty() || !fs::is_directory(layout.dataDir)) return true;
-      const std::string data =
-          UsesDatabaseServer(layout.configFile) ? layout.dataDir + "/Certificate" : layout.dataDir;
-      try {
-        GiveToOwner(layout.exchangeRoot, owner, true);
-        for (const std::string& tree : {layout.applRoot, data}) GiveToOwner(tree, owner);
-        return true;
-      } catch (const std::exception& error) {
-        err << "telvano-setup: " << error.what() << "\n";
-        return false;
-      }
-    };
-    if (!giveTree()) return 1;
-    const int code = RunCertificateSetup(options, layout.configFile, out, err);
-    return giveTree() ? code : 1;
-  }
+  return true;
+}
+
+// --import-pfx and --register-lpfr on an existing installation.
+int RunCertificateProcedures(const SetupOptions& options, const InstallationLayout& layout, std::ostream& out,
+                             std::ostream& err) {
+  // The procedures change the working certificate and write into the database: never beside a running
+  // program. The lock is held until they are done, so no program starts in between.
+  platform::SingleInstanceLock installationLock(platform::InstallationLockPath(layout.applRoot + "/ApplData"));
+  if (!TakeInstallationLock(installationLock, err)) return 1;
+  // The tree is given to its owner before the procedures run (an installation of an earlier version may
+  // still have folders the group can write) and again after them, for what they wrote as root; by
+  // descriptors, never following a link. With a Firebird server the database and its folder belong to the
+  // server's user and only the certificate files are given over.
+  const std::string owner = DataOwner(options);
+  const auto giveTree = [&]() -> bool {
+    if (owner.empty() || !fs::is_directory(layout.dataDir)) return true;
+    const std::string data =
+        UsesDatabaseServer(layout.configFile) ? layout.dataDir + "/Certificate" : layout.dataDir;
+    try {
+      GiveToOwner(layout.exchangeRoot, owner, true);
+      for (const std::string& tree : {layout.applRoot, data}) GiveToOwner(tree, owner);
+      return true;
+    } catch (const std::exception& error) {
+      err << "telvano-setup: " << error.what() << "\n";
+      return false;
+    }
+  };
+  if (!giveTree()) return 1;
+  const int code = RunCertificateSetup(options, layout.configFile, out, err);
+  return giveTree() ? code : 1;
+}
+
+// A new installation (or, with --force, one made anew), or an existing one given programs, a processor or the
+// API's token.
+int CreateInstallation(const SetupOptions& options, const InstallationLayout& layout, std::ostream& out,
+                       std::ostream& err) {
   try {
     const bool databaseExists = fs::exists(layout.database);
     if (databaseExists && !options.force) {
@@ -373,6 +385,16 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     err << "telvano-setup: failed: " << error.what() << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) {
+  const InstallationLayout layout(options);
+  if (options.status || options.backup) return LookAfter(options, layout.configFile, out, err);
+  if (!ArgumentsFit(options, layout, err)) return 1;
+  if (WantsCertificate(options)) return RunCertificateProcedures(options, layout, out, err);
+  return CreateInstallation(options, layout, out, err);
 }
 
 }  // namespace telvano::setup

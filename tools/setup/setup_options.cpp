@@ -51,6 +51,82 @@ bool CheckMaintenanceOptions(const std::vector<std::string>& arguments, const Se
   return true;
 }
 
+// The options followed by a value, each with the text it fills.
+std::map<std::string, std::string*> ValuedOptions(SetupOptions& options, std::string& schemaLevel) {
+  return {
+      {"--root", &options.root},
+      {"--print-dir", &options.printDir},
+      {"--code-page", &options.codePage},
+      {"--schema-level", &schemaLevel},
+      {"--add-lpfr", &options.lpfrUrl},
+      {"--uid", &options.lpfrUid},
+      {"--tin", &options.lpfrTin},
+      {"--unit", &options.lpfrUnit},
+      {"--env-name", &options.lpfrEnvName},
+      {"--owner", &options.owner},
+      {"--db-server", &options.dbServer},
+      {"--db-password", &options.dbPassword},
+      {"--import-pfx", &options.pfxFile},
+      {"--pfx-password", &options.pfxPassword},
+      {"--pac", &options.pac},
+      {"--url", &options.vpfrUrl},
+      {"--register-lpfr", &options.registerLpfrUrl},
+      {"--pin", &options.pin},
+      {"--developer-tin", &options.developerTin},
+  };
+}
+
+// The options without a value; false when `argument` is none of them.
+bool TakeSwitch(const std::string& argument, SetupOptions& options) {
+  if (argument == "--force") {
+    options.force = true;
+    return true;
+  }
+  if (argument == "--system") {
+    options.system = true;
+    return true;
+  }
+  if (argument == "--api-token") {
+    options.apiToken = true;
+    return true;
+  }
+  if (argument == "--status" || argument == "--json" || argument == "--backup") {
+    (argument == "--status" ? options.status : argument == "--json" ? options.json : options.backup) = true;
+    return true;
+  }
+  return false;
+}
+
+// Once every argument is read: the folders of a system installation, the schema level by its number, and
+// the options that only go together. False with `error` set when they do not fit.
+bool SettleInstallationOptions(const std::string& schemaLevel, SetupOptions& options, std::string& error) {
+  if (options.system) {
+    if (options.root.empty()) options.root = kSystemDataRoot;
+    options.configFile = kSystemConfigFile;
+  }
+  if (options.root.empty()) {
+    error = "--root DIR or --system is required";
+    return false;
+  }
+  if (schemaLevel == "10.16") {
+    options.schemaLevel = db::SchemaLevel::Ddl10_16;
+  } else if (schemaLevel == "10.10") {
+    options.schemaLevel = db::SchemaLevel::Ddl10_10;
+  } else {
+    error = "--schema-level must be 10.10 or 10.16, not \"" + schemaLevel + "\"";
+    return false;
+  }
+  if (options.lpfrUrl.empty() != options.lpfrUid.empty()) {
+    error = "--add-lpfr URL and --uid SERIAL go together";
+    return false;
+  }
+  if (!options.dbPassword.empty() && options.dbServer.empty()) {
+    error = "--db-password PW goes with --db-server HOST";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -108,45 +184,10 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
                                                 std::string& error) {
   SetupOptions options;
   std::string schemaLevel = "10.16";
-  const std::map<std::string, std::string*> valued = {
-      {"--root", &options.root},
-      {"--print-dir", &options.printDir},
-      {"--code-page", &options.codePage},
-      {"--schema-level", &schemaLevel},
-      {"--add-lpfr", &options.lpfrUrl},
-      {"--uid", &options.lpfrUid},
-      {"--tin", &options.lpfrTin},
-      {"--unit", &options.lpfrUnit},
-      {"--env-name", &options.lpfrEnvName},
-      {"--owner", &options.owner},
-      {"--db-server", &options.dbServer},
-      {"--db-password", &options.dbPassword},
-      {"--import-pfx", &options.pfxFile},
-      {"--pfx-password", &options.pfxPassword},
-      {"--pac", &options.pac},
-      {"--url", &options.vpfrUrl},
-      {"--register-lpfr", &options.registerLpfrUrl},
-      {"--pin", &options.pin},
-      {"--developer-tin", &options.developerTin},
-  };
+  const std::map<std::string, std::string*> valued = ValuedOptions(options, schemaLevel);
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (argument == "--force") {
-      options.force = true;
-      continue;
-    }
-    if (argument == "--system") {
-      options.system = true;
-      continue;
-    }
-    if (argument == "--api-token") {
-      options.apiToken = true;
-      continue;
-    }
-    if (argument == "--status" || argument == "--json" || argument == "--backup") {
-      (argument == "--status" ? options.status : argument == "--json" ? options.json : options.backup) = true;
-      continue;
-    }
+    if (TakeSwitch(argument, options)) continue;
     if (argument == "--keep" || argument == "--unsigned-minutes") {
       if (i + 1 >= arguments.size() || !ReadCount(arguments[i + 1], argument == "--keep" ? options.keep : options.unsignedMinutes)) {
         error = argument + " needs a whole number from 1 to 100000";
@@ -184,30 +225,7 @@ std::optional<SetupOptions> ParseSetupArguments(const std::vector<std::string>& 
       *slot->second = value;
     }
   }
-  if (options.system) {
-    if (options.root.empty()) options.root = kSystemDataRoot;
-    options.configFile = kSystemConfigFile;
-  }
-  if (options.root.empty()) {
-    error = "--root DIR or --system is required";
-    return std::nullopt;
-  }
-  if (schemaLevel == "10.16") {
-    options.schemaLevel = db::SchemaLevel::Ddl10_16;
-  } else if (schemaLevel == "10.10") {
-    options.schemaLevel = db::SchemaLevel::Ddl10_10;
-  } else {
-    error = "--schema-level must be 10.10 or 10.16, not \"" + schemaLevel + "\"";
-    return std::nullopt;
-  }
-  if (options.lpfrUrl.empty() != options.lpfrUid.empty()) {
-    error = "--add-lpfr URL and --uid SERIAL go together";
-    return std::nullopt;
-  }
-  if (!options.dbPassword.empty() && options.dbServer.empty()) {
-    error = "--db-password PW goes with --db-server HOST";
-    return std::nullopt;
-  }
+  if (!SettleInstallationOptions(schemaLevel, options, error)) return std::nullopt;
   if (!CheckMaintenanceOptions(arguments, options, error)) return std::nullopt;
   if (!CheckCertificateOptions(options, error)) return std::nullopt;
   if (options.codePage.empty()) options.codePage = "UTF-8";

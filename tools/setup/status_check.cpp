@@ -9,13 +9,13 @@
 #include <exception>
 #include <memory>
 
-#include "cert/tform_exec_script.h"
 #include "core/text_utils.h"
 #include "core/working_certificate.h"
 #include "database_server.h"
 #include "db/database.h"
 #include "installation.h"
 #include "invoice/open_invoices.h"
+#include "maintenance/tform_exec_script.h"
 #include "platform/directory_listing.h"
 #include "platform/single_instance_lock.h"
 #include "sdc/tform_http.h"
@@ -122,7 +122,7 @@ void LookAtInputs(const core::Configuration& configuration, StatusFacts& facts) 
 }
 
 void LookAtBackups(const core::Configuration& configuration, StatusFacts& facts) {
-  const std::string folder = core::DatabaseFolder(configuration.DB_Fullname) + "/" + cert::kBackupFolderName;
+  const std::string folder = core::DatabaseFolder(configuration.DB_Fullname) + "/" + maintenance::kBackupFolderName;
   std::vector<std::string> names;
   try {
     names = platform::ListFiles(folder, "*.mlf");

@@ -7,7 +7,6 @@
 #include <ostream>
 #include <system_error>
 
-#include "cert/tform_exec_script.h"
 #include "core/backup_request.h"
 #include "core/headless_yellow_msg_view.h"
 #include "core/log_writer.h"
@@ -15,6 +14,7 @@
 #include "core/tform_yellow_msg.h"
 #include "database_server.h"
 #include "installation.h"
+#include "maintenance/tform_exec_script.h"
 #include "platform/directory_listing.h"
 #include "platform/file_probe.h"
 #include "platform/single_instance_lock.h"
@@ -52,7 +52,7 @@ class BackupSession {
                      },
                      platform::IsStillBeingWritten) {}
 
-  cert::TFormExecScript& ExecScript() { return m_execScript; }
+  maintenance::TFormExecScript& ExecScript() { return m_execScript; }
 
  private:
   core::WorkingState m_state;
@@ -60,7 +60,7 @@ class BackupSession {
   core::LogWriter m_log;
   core::HeadlessYellowMsgView m_view;
   core::TFormYellowMsg m_messages;
-  cert::TFormExecScript m_execScript;
+  maintenance::TFormExecScript m_execScript;
 };
 
 // The running program's answer; nothing when it ended without one. It takes the request at its next tick,

@@ -1,4 +1,4 @@
-#include "cert/tform_exec_script.h"
+#include "maintenance/tform_exec_script.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include "support/temp_dir.h"
 #include "support/test_database.h"
 
-namespace telvano::cert {
+namespace telvano::maintenance {
 namespace {
 
 namespace fs = std::filesystem;
@@ -244,4 +244,4 @@ TEST_F(TFormExecScriptTest, BackupsAreNamedByDatabaseDayAndSuffixAndConfirmedOnl
 }
 
 }  // namespace
-}  // namespace telvano::cert
+}  // namespace telvano::maintenance

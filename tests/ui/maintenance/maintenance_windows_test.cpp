@@ -53,7 +53,7 @@ TEST_F(MaintenanceWindowsTest, TheScriptWindowOffersTheScriptAndEnterRunsIt) {
   configuration.InputDir = exchange.Path().string();
   core::WorkingState state;
   platform::ManualClock clock;
-  cert::TFormExecScript form(configuration, state, m_connection, m_messages, clock, {}, {});
+  maintenance::TFormExecScript form(configuration, state, m_connection, m_messages, clock, {}, {});
   ui::ExecScriptWindow window(form);
   form.AttachView(window);
   WriteFileBytes(exchange.Path() / "Script_01.sql",
@@ -76,7 +76,7 @@ TEST_F(MaintenanceWindowsTest, TheScriptWindowOffersTheScriptAndEnterRunsIt) {
 
 TEST_F(MaintenanceWindowsTest, TheSecretsWindowIsDrivenFromTheKeyboard) {
   db::WriteSetting(*m_connection, "LOGIN_SECRET", core::StoredSecretForm("stara"));
-  cert::TFormChangePassword form(m_connection, m_messages);
+  secrets::TFormChangePassword form(m_connection, m_messages);
   ui::ChangePasswordWindow window(form);
   form.AttachView(window);
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "cert/change_password_view.h"
 #include "core/message_service.h"
 #include "db/database.h"
+#include "secrets/change_password_view.h"
 
-namespace telvano::cert {
+namespace telvano::secrets {
 
 inline constexpr const char* kChangePasswordCaption = "Promena lozinke";
 inline constexpr const char* kLoginGroupCaption = "LoginName ( interactive mode )";
@@ -65,4 +65,4 @@ class TFormChangePassword {
   ChangePasswordView* m_view = nullptr;
 };
 
-}  // namespace telvano::cert
+}  // namespace telvano::secrets

@@ -1,4 +1,4 @@
-#include "cert/tform_change_password.h"
+#include "secrets/tform_change_password.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "db/settings.h"
 #include "support/test_database.h"
 
-namespace telvano::cert {
+namespace telvano::secrets {
 namespace {
 
 class ClearingView final : public ChangePasswordView {
@@ -84,4 +84,4 @@ TEST_F(TFormChangePasswordTest, TheWindowOpensEmptyAndADatabaseFailureIsShownNot
 }
 
 }  // namespace
-}  // namespace telvano::cert
+}  // namespace telvano::secrets

@@ -5,16 +5,16 @@
 #include <optional>
 #include <string>
 
-#include "cert/exec_script_view.h"
 #include "core/configuration.h"
 #include "core/message_service.h"
 #include "core/working_state.h"
 #include "db/database.h"
 #include "db/sql_script.h"
+#include "maintenance/exec_script_view.h"
 #include "platform/clock.h"
 #include "platform/journal_stream.h"
 
-namespace telvano::cert {
+namespace telvano::maintenance {
 
 inline constexpr const char* kExecScriptCaption = "Execute SQL script";
 inline constexpr const char* kScriptPattern = "Script_*.sql";
@@ -130,4 +130,4 @@ class TFormExecScript {
   std::string m_panelFile;
 };
 
-}  // namespace telvano::cert
+}  // namespace telvano::maintenance

@@ -1,4 +1,4 @@
-#include "cert/tform_change_password.h"
+#include "secrets/tform_change_password.h"
 
 #include <exception>
 #include <stdexcept>
@@ -7,7 +7,7 @@
 #include "core/text_utils.h"
 #include "db/settings.h"
 
-namespace telvano::cert {
+namespace telvano::secrets {
 
 namespace {
 
@@ -102,4 +102,4 @@ void TFormChangePassword::Panel1Click(const PasswordEntries& entries) {
   if (!confirmation.empty()) m_messages.ShowInfo(confirmation);
 }
 
-}  // namespace telvano::cert
+}  // namespace telvano::secrets

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace telvano::cert {
+namespace telvano::secrets {
 
 // The window "Promena lozinke" as TFormChangePassword drives it. The Qt window lower-cases every field as
 // it is typed (at most 16 characters, shown as "*") and forwards a click on Panel1 to
@@ -15,4 +15,4 @@ class ChangePasswordView {
   virtual void ExecModal() = 0;
 };
 
-}  // namespace telvano::cert
+}  // namespace telvano::secrets

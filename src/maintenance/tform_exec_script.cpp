@@ -1,4 +1,4 @@
-#include "cert/tform_exec_script.h"
+#include "maintenance/tform_exec_script.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,7 +23,7 @@
 #include "platform/text_case.h"
 #include "platform/whole_file.h"
 
-namespace telvano::cert {
+namespace telvano::maintenance {
 
 namespace {
 
@@ -367,4 +367,4 @@ bool TFormExecScript::BackupDatabase(const std::string& suffix, bool interactive
   return true;
 }
 
-}  // namespace telvano::cert
+}  // namespace telvano::maintenance

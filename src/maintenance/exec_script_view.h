@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace telvano::cert {
+namespace telvano::maintenance {
 
 // The window "Execute SQL script" as TFormExecScript drives it. The Qt window forwards a click on
 // PanelExecScript (or Enter) to TFormExecScript::PanelExecScriptClick.
@@ -16,4 +16,4 @@ class ExecScriptView {
   virtual void ExecModal() = 0;
 };
 
-}  // namespace telvano::cert
+}  // namespace telvano::maintenance
