@@ -21,6 +21,18 @@ using detail::Failed;
 using detail::Message;
 using detail::Release;
 
+// Firebird's monitoring tables keep one snapshot for the life of a transaction: a statement that reads them
+// needs a transaction of its own to see the present.
+bool ReadsMonitoringTables(std::string_view sql) {
+  for (std::size_t at = sql.find('$'); at != std::string_view::npos; at = sql.find('$', at + 1)) {
+    if (at >= 3 && (sql[at - 3] == 'm' || sql[at - 3] == 'M') && (sql[at - 2] == 'o' || sql[at - 2] == 'O') &&
+        (sql[at - 1] == 'n' || sql[at - 1] == 'N')) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // "host:path", "host/port:path" or "inet://..." reach a server; a plain path opens the file in this process.
 bool IsEmbeddedName(const std::string& name) { return name.find(':') == std::string::npos; }
 
@@ -34,6 +46,11 @@ struct Database::Impl {
   IProvider* provider = nullptr;
   IAttachment* attachment = nullptr;
   ITransaction* explicitTransaction = nullptr;
+  // Statements that only read, outside an explicit transaction, run in one read-only read-committed
+  // transaction kept open for them. Firebird starts such a transaction pre-committed: it holds back no
+  // garbage collection and sees every commit at once, and a read costs the disk nothing, where a transaction
+  // of its own writes the header and an inventory page with forced writes (every poll tick reads).
+  ITransaction* readTransaction = nullptr;
   std::string name;
   Options options;
   bool connectionLost = false;
@@ -48,7 +65,17 @@ struct Database::Impl {
 
   void Check(const std::string& context = {}) { CheckStatus(util, status, connectionLost, context); }
 
+  void DropReadTransaction() {
+    if (!readTransaction) return;
+    status.init();
+    readTransaction->commit(&status);
+    if (Failed(status)) Release(readTransaction);
+    readTransaction = nullptr;
+    status.init();
+  }
+
   void CloseQuietly() {
+    DropReadTransaction();
     if (explicitTransaction) {
       explicitTransaction->rollback(&status);
       if (Failed(status)) Release(explicitTransaction);
@@ -106,14 +133,14 @@ struct Database::Impl {
     }
   }
 
-  ITransaction* StartTransaction() {
+  ITransaction* StartTransaction(bool readOnly = false) {
     status.init();
     IXpbBuilder* tpb = util->getXpbBuilder(&status, IXpbBuilder::TPB, nullptr, 0);
     Check();
     tpb->insertTag(&status, isc_tpb_read_committed);
     tpb->insertTag(&status, isc_tpb_rec_version);
     tpb->insertTag(&status, isc_tpb_wait);
-    tpb->insertTag(&status, isc_tpb_write);
+    tpb->insertTag(&status, readOnly ? isc_tpb_read : isc_tpb_write);
     ITransaction* transaction =
         attachment->startTransaction(&status, tpb->getBufferLength(&status), tpb->getBuffer(&status));
     tpb->dispose();
@@ -128,8 +155,11 @@ struct Database::Impl {
   using Names = std::shared_ptr<std::vector<std::string>>;
 
   // Prepares, binds and runs one statement inside `transaction`; rows are collected when it has a cursor.
+  // Raised by RunIn before anything ran, when a statement asked to only read would do more.
+  struct NotAPlainSelect {};
+
   std::vector<Row> RunIn(ITransaction* transaction, std::string_view sql, const std::vector<Param>& params,
-                         std::size_t rowLimit, std::uint64_t* affected) {
+                         std::size_t rowLimit, std::uint64_t* affected, bool plainSelectOnly = false) {
     std::string text(sql);
     status.init();
     IStatement* statement =
@@ -137,7 +167,8 @@ struct Database::Impl {
     Check();
     std::vector<Row> rows;
     try {
-      RefuseTransactionStatement(statement, text);
+      const unsigned type = RefuseTransactionStatement(statement, text);
+      if (plainSelectOnly && type != isc_info_sql_stmt_select) throw NotAPlainSelect{};
       detail::StatementMessages messages(util, attachment, transaction, status, connectionLost);
       Message input;
       messages.BindParams(statement, params, input);
@@ -164,13 +195,14 @@ struct Database::Impl {
 
   // A COMMIT, ROLLBACK or SET TRANSACTION would end or replace the transaction this layer owns and leave it
   // with a dead handle: transactions are taken only through Database::Transaction.
-  void RefuseTransactionStatement(IStatement* statement, const std::string& text) {
+  unsigned RefuseTransactionStatement(IStatement* statement, const std::string& text) {
     const unsigned type = statement->getType(&status);
     Check();
     if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
         type == isc_info_sql_stmt_start_trans) {
       throw DbError("transaction statements are not run as plain statements: " + text);
     }
+    return type;
   }
 
   // Up to `rowLimit` rows of the statement's cursor; the cursor is closed (or released) either way.
@@ -222,11 +254,23 @@ struct Database::Impl {
   }
 
   // Outside an explicit transaction every statement commits on its own; a failure rolls back first.
+  // `reading`: the caller expects rows (Query); a plain SELECT then runs in the shared read transaction.
   std::vector<Row> Run(std::string_view sql, const std::vector<Param>& params, std::size_t rowLimit,
-                       std::uint64_t* affected = nullptr) {
+                       std::uint64_t* affected = nullptr, bool reading = false) {
     RequireOpen();
     if (affected) *affected = 0;
     if (explicitTransaction) return RunIn(explicitTransaction, sql, params, rowLimit, affected);
+    if (reading && !ReadsMonitoringTables(sql)) {
+      if (!readTransaction) readTransaction = StartTransaction(true);
+      try {
+        return RunIn(readTransaction, sql, params, rowLimit, affected, true);
+      } catch (const NotAPlainSelect&) {
+        // It writes, or may (a procedure, a lock): it runs in a transaction of its own below.
+      } catch (...) {
+        DropReadTransaction();  // the next read starts a fresh one, whatever state this one is in
+        throw;
+      }
+    }
     ITransaction* transaction = StartTransaction();
     try {
       std::vector<Row> rows = RunIn(transaction, sql, params, rowLimit, affected);
@@ -277,7 +321,7 @@ void Database::Reconnect() {
   impl.connectionLost = false;
 }
 
-void Database::Ping() { m_impl->Run("select 1 from rdb$database", {}, 1); }
+void Database::Ping() { m_impl->Run("select 1 from rdb$database", {}, 1, nullptr, true); }
 
 void Database::Execute(std::string_view sql, const std::vector<Param>& params) {
   m_impl->Run(sql, params, SIZE_MAX);
@@ -290,11 +334,11 @@ std::uint64_t Database::ExecuteCounted(std::string_view sql, const std::vector<P
 }
 
 std::vector<Row> Database::Query(std::string_view sql, const std::vector<Param>& params) {
-  return m_impl->Run(sql, params, SIZE_MAX);
+  return m_impl->Run(sql, params, SIZE_MAX, nullptr, true);
 }
 
 std::optional<Row> Database::QueryFirst(std::string_view sql, const std::vector<Param>& params) {
-  std::vector<Row> rows = m_impl->Run(sql, params, 1);
+  std::vector<Row> rows = m_impl->Run(sql, params, 1, nullptr, true);
   if (rows.empty()) return std::nullopt;
   return std::move(rows.front());
 }

@@ -64,6 +64,42 @@ TEST_F(DatabaseTest, TextRoundTripsUtf8AndKeepsApostrophes) {
   EXPECT_EQ(Db().Query("select id from t").size(), 2u);
 }
 
+TEST_F(DatabaseTest, ReadsOnTheirOwnSeeTheLatestCommitsAndStatementsThatWriteStillCommit) {
+  // Reads outside a transaction share one read-only transaction: it must see what others commit after it
+  // started, and a statement that writes must never end up in it.
+  auto other = Database::Attach(Database::Options::For(m_database.Path()));
+  EXPECT_FALSE(Db().QueryFirst("select 1 from t where id = 7").has_value());
+  other->Execute("insert into t (id, txt) values (7, 'a')");
+  EXPECT_EQ(Db().QueryFirst("select txt from t where id = 7")->operator[](0).AsString(), "a");
+  {
+    Database::Transaction transaction(*other);
+    other->Execute("update t set txt = 'b' where id = 7");
+    EXPECT_EQ(Db().QueryFirst("select txt from t where id = 7")->operator[](0).AsString(), "a");
+    transaction.Commit();
+  }
+  EXPECT_EQ(Db().QueryFirst("select txt from t where id = 7")->operator[](0).AsString(), "b");
+
+  // Statements that write, asked through Query, run in a transaction of their own and commit.
+  EXPECT_EQ(Db().QueryFirst("insert into t (id, txt) values (8, 'c') returning id")->operator[](0).AsInt64(), 8);
+  Db().Query("update t set txt = 'd' where id = 8 returning txt");
+  EXPECT_EQ(other->QueryFirst("select txt from t where id = 8")->operator[](0).AsString(), "d");
+
+  // The monitoring tables show the present, not a snapshot taken by an earlier read.
+  const auto attachments = [this] {
+    return Db().QueryFirst("select count(*) from mon$attachments")->operator[](0).AsInt64();
+  };
+  const std::int64_t before = attachments();
+  other->Close();
+  EXPECT_EQ(attachments(), before - 1);
+}
+
+TEST_F(DatabaseTest, AFailedReadLeavesTheNextReadWorking) {
+  EXPECT_THROW(Db().Query("select no_such_column from t"), DbError);
+  EXPECT_THROW(Db().QueryFirst("select cast('x' as integer) from rdb$database"), DbError);
+  Db().Execute("insert into t (id) values (1)");
+  EXPECT_EQ(Db().Query("select id from t").size(), 1u);
+}
+
 TEST_F(DatabaseTest, NullsTravelBothWays) {
   Db().Execute("insert into t(id, amount, txt) values(?, ?, ?)", {std::int64_t{1}, nullptr, SqlValue("")});
   auto row = Db().QueryFirst("select amount, txt, stamp from t where id=?", {std::int64_t{1}});
