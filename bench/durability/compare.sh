@@ -30,7 +30,7 @@ declare -A medians=([base]="" [head]="")
 for round in $(seq 1 "$ROUNDS"); do
   for side in base head; do
     output=$("$WORK/$side-build/bench/durability/bench_durability" "$@")
-    printf '%s round %d: %s\n' "$side" "$round" "$(tr '\n' ';' <<<"$output" | sed 's/;$//; s/;/; /')"
+    printf '%s round %d: %s\n' "$side" "$round" "$(tr '\n' ';' <<<"$output" | sed 's/;$//; s/;/; /g')"
     medians[$side]+="$(sed -n 's/^one-item invoice: median \([0-9.]*\) ms.*/\1/p' <<<"$output") "
   done
 done
