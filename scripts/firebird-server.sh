@@ -95,11 +95,22 @@ running() { [ -n "$(fbguard_pids)$(server_pids)" ]; }
 # Everything the server (user firebird) writes must be firebird's. A lock folder or lock files that a root
 # process made before the firebird account existed stay root's, and then the server ends at once ("startup
 # error") or every login fails ("I/O error during open ... /tmp/firebird/fb_init ... Permission denied").
-# The lock folder is handed over as a whole, not emptied: embedded users may be using it this very moment.
+# The lock folder is handed over file by file, not emptied: embedded users may be using it this very moment,
+# and they add and remove their databases' lock files all the time. A file that is gone before it could be
+# handed over is no matter (a chown -R over the folder failed then, and with it the start); one that is still
+# there and cannot be handed over is. Since the account exists, Firebird gives most of what a root process
+# makes there to firebird itself (not fb_rename_guard), so the list is short.
+fix_lock_folder() {
+  install -d -o firebird -g firebird -m 0770 "$LOCK_DIR"
+  local file
+  while IFS= read -r -d '' file; do
+    chown firebird:firebird "$file" 2>/dev/null || [ ! -e "$file" ] || die "cannot give $file to firebird"
+  done < <(find "$LOCK_DIR" -mindepth 1 \( ! -user firebird -o ! -group firebird \) -print0 2>/dev/null)
+}
+
 fix_ownership() {
   install -d -o firebird -g firebird -m 0770 "$RUN_DIR" "$LOG_DIR"
-  install -d -o firebird -g firebird -m 0770 "$LOCK_DIR"
-  chown -R firebird:firebird "$LOCK_DIR"
+  fix_lock_folder
   chown -R firebird:firebird "$VAR"
   [ -e "$SERVER_LOG" ] && chown firebird:firebird "$SERVER_LOG"
   return 0
