@@ -68,14 +68,14 @@ TEST_F(FirebirdServerTest, StartsWhileOthersAddAndRemoveFilesInTheLockFolder) {
   std::atomic<bool> done{false};
   std::thread churn([&] {
     for (unsigned n = 0; !done; ++n) {
-      const std::string name = prefix + std::to_string(n % 32);
+      const std::string name = prefix + std::to_string(n % 256);
       const int file = open(name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
       if (file >= 0) close(file);
       unlink(name.c_str());
     }
   });
   int started = 0;
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 5; ++round) {
     try {
       m_server->Stop();
       m_server->Start();
@@ -87,7 +87,7 @@ TEST_F(FirebirdServerTest, StartsWhileOthersAddAndRemoveFilesInTheLockFolder) {
   }
   done = true;
   churn.join();
-  EXPECT_EQ(started, 6);
+  EXPECT_EQ(started, 5);
   m_database = Database::Attach(m_options);
   EXPECT_FALSE(ReadSetting(*m_database, kDbVersionKey).empty());
 }
