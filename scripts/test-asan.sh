@@ -2,8 +2,8 @@
 # Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer (TELVANO_SANITIZE) into
 # build-asan/ and runs it with ctest. Any fault (a bad access, undefined behaviour, a leak in our code) fails
 # the test it happens in; leaks inside third-party libraries are suppressed by tests/lsan.supp.
-# ASAN_BUILD_DIR (default build-asan), JOBS (build jobs, default all cores), ASAN_BUILD_ONLY=1 (build, run
-# nothing); extra arguments go to ctest.
+# ASAN_BUILD_DIR (default build-asan), JOBS (build jobs, default all cores), TEST_JOBS (tests at once, default
+# all cores), ASAN_BUILD_ONLY=1 (build, run nothing); extra arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -35,4 +35,4 @@ cd "$BUILD_DIR"
 # Sanitized programs run two to three times slower: a longer timeout than scripts/test.sh. Extra arguments go to
 # ctest (with LEAKS=1 add -E "InvoicePrintTest.PortOutsideTheFolder|TelvanoSetupTest.NeverReplaces", whose exits
 # the tracer crashes on).
-ctest --output-on-failure -j"$(nproc)" --timeout 900 "$@"
+ctest --output-on-failure -j"${TEST_JOBS:-$(nproc)}" --timeout 900 "$@"
