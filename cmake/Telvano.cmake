@@ -36,3 +36,18 @@ function(telvano_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${label}" ENVIRONMENT "TELVANO_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
+
+# telvano_test_resource_lock(TARGET LOCK REGEX): the tests of TARGET whose names match REGEX get ctest's
+# RESOURCE_LOCK LOCK, so ctest never runs two of them at once. For the tests that stop and start the one
+# Firebird server: their file lock (tests/support/firebird_server.h) keeps them apart anyway, but a test that
+# waits on it holds one of ctest's slots and its clock runs. The names are known only once the tests are
+# discovered, so the property is set by a file that ctest reads after the discovered list.
+function(telvano_test_resource_lock target lock regex)
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_resource_lock.cmake)
+  file(WRITE ${file} "foreach(test IN LISTS ${target}_TESTS)\n"
+                     "  if(test MATCHES [=[${regex}]=])\n"
+                     "    set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK ${lock})\n"
+                     "  endif()\n"
+                     "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()

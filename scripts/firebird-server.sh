@@ -3,7 +3,8 @@
 # stop and start again. The program itself needs none: it opens its database embedded unless DB_Fullname
 # is "host:path".
 #
-#   scripts/firebird-server.sh install    install the package (once) and make sure SYSDBA's password is set
+#   scripts/firebird-server.sh install    install the package (once) and make sure SYSDBA's password is set;
+#                                         waits while a test uses the server
 #   scripts/firebird-server.sh start      start fbguard + firebird as user firebird; returns once a login works
 #   scripts/firebird-server.sh stop       stop both; returns once nothing listens on the port any more
 #   scripts/firebird-server.sh status     "running ..." (exit 0) or "not running" (exit 3)
@@ -32,6 +33,10 @@ readonly LOCK_DIR=/tmp/firebird
 readonly HOST=127.0.0.1
 readonly PORT=3050
 readonly WAIT_SECONDS="${FIREBIRD_START_SECONDS:-30}"
+# The file lock that a test holds while it uses the server (tests/support/firebird_server.cpp). `install` takes
+# it too: run by another checkout's scripts/test.sh it would otherwise stop the server under a running test.
+readonly SERVER_LOCK=/tmp/telvano-firebird-server.lock
+readonly SERVER_LOCK_SECONDS=600
 
 say() { echo "firebird-server: $*"; }
 die() {
@@ -95,11 +100,24 @@ running() { [ -n "$(fbguard_pids)$(server_pids)" ]; }
 # Everything the server (user firebird) writes must be firebird's. A lock folder or lock files that a root
 # process made before the firebird account existed stay root's, and then the server ends at once ("startup
 # error") or every login fails ("I/O error during open ... /tmp/firebird/fb_init ... Permission denied").
-# The lock folder is handed over as a whole, not emptied: embedded users may be using it this very moment.
+# The lock folder is handed over file by file, not emptied: embedded users may be using it this very moment,
+# and they add and remove their databases' lock files all the time. A file that is gone before it could be
+# handed over is no matter (a chown -R over the folder failed then, and with it the start); one that is still
+# there and cannot be handed over is. Since the account exists, Firebird gives most of what a root process
+# makes there to firebird itself (not fb_rename_guard), so the list is short.
+fix_lock_folder() {
+  install -d -o firebird -g firebird -m 0770 "$LOCK_DIR"
+  # Gone is no matter, even when a file of the same name is there again by now (a database's lock file comes
+  # back with the same name): that one was made after the list and is handed over by Firebird itself.
+  local failures
+  failures=$(LC_ALL=C find "$LOCK_DIR" -mindepth 1 \( ! -user firebird -o ! -group firebird \) \
+    -exec chown firebird:firebird {} + 2>&1 | grep -v "No such file or directory" || true)
+  [ -z "$failures" ] || die "cannot give what is in $LOCK_DIR to firebird: $failures"
+}
+
 fix_ownership() {
   install -d -o firebird -g firebird -m 0770 "$RUN_DIR" "$LOG_DIR"
-  install -d -o firebird -g firebird -m 0770 "$LOCK_DIR"
-  chown -R firebird:firebird "$LOCK_DIR"
+  fix_lock_folder
   chown -R firebird:firebird "$VAR"
   [ -e "$SERVER_LOG" ] && chown firebird:firebird "$SERVER_LOG"
   return 0
@@ -119,7 +137,7 @@ launch_server() {
   # The server reads only firebird.conf: no lock folder or installation root from the caller's environment.
   env -u FIREBIRD_LOCK -u FIREBIRD -u ISC_USER -u ISC_PASSWORD \
     start-stop-daemon --start --quiet --chuid firebird:firebird --pidfile "$PID_FILE" --exec "$FBGUARD" \
-    -- -daemon -forever -pidfile "$PID_FILE" </dev/null >/dev/null 2>&1 ||
+    -- -daemon -forever -pidfile "$PID_FILE" </dev/null >/dev/null 2>&1 9>&- ||
     die "start-stop-daemon could not start $FBGUARD"
 }
 
@@ -179,6 +197,8 @@ set_password_offline() {
 }
 
 install_server() {
+  exec 9>>"$SERVER_LOCK"
+  flock -w "$SERVER_LOCK_SECONDS" 9 || die "a test has held the server ($SERVER_LOCK) for over ${SERVER_LOCK_SECONDS}s"
   if ! package_installed; then
     say "installing $PACKAGE"
     # Debian asks for SYSDBA's password on a first install; the preseeded answer keeps it non-interactive.

@@ -13,15 +13,15 @@ case $BUILD_DIR in /*) ;; *) BUILD_DIR=$ROOT/$BUILD_DIR ;; esac
 
 scripts/install-deps.sh >&2
 
-# Debian's own compile and link flags (stack protector, fortify, format checks, RELRO, bind-now), without
-# the debug information: the package's programs are stripped anyway.
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS | sed 's/\(^\| \)-g\( \|$\)/ /')"
-LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DTELVANO_BUILD_TESTS=OFF -DTELVANO_BUILD_UI=ON -DTELVANO_SANITIZE=OFF -DTELVANO_FUZZ=OFF \
-  -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >&2
+# The flags the test suite is built with too (scripts/build-config.sh): Debian's hardening flags, no debug
+# information. A folder of its own gets the programs only; a build folder that the suite was built in (CI
+# passes BUILD_DIR=build) keeps its tests and is only packaged, since its programs are built already.
+# shellcheck source=scripts/build-config.sh
+. scripts/build-config.sh
+TESTS=()
+[ -e "$BUILD_DIR/CMakeCache.txt" ] || TESTS=(-DTELVANO_BUILD_TESTS=OFF)
+cmake -S . -B "$BUILD_DIR" "${TELVANO_CMAKE_ARGS[@]}" "${TESTS[@]}" \
+  -DTELVANO_BUILD_UI=ON -DTELVANO_SANITIZE=OFF -DTELVANO_FUZZ=OFF >&2
 cmake --build "$BUILD_DIR" -j"${JOBS:-$(nproc)}" >&2
 
 rm -f "$BUILD_DIR"/telvano_*.deb "$BUILD_DIR"/telvano-sim_*.deb

@@ -9,7 +9,8 @@
 # telvano-backup.service does and runs the status check, stops telvano with STOP-TELVANO, imports a PFX made by the
 # packaged make-test-pki.sh against the installed pfr-sim as a VPFR, and removes telvano-sim, then telvano.
 # It refuses to run where a system installation or one of the packages already exists, and leaves none.
-#   KEEP_DEB=1       reuse build-package/telvano*_*.deb when they are there (no build, no lintian)
+#   BUILD_DIR=DIR    where the packages are built (default build-package; CI packages the suite's build/)
+#   KEEP_DEB=1       reuse DIR/telvano*_*.deb when they are there (no build, no lintian)
 #   EXPOSURE_MAX=X   the highest exposure figure of `systemd-analyze security` that passes (default 2.5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -76,8 +77,8 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 # 1. The packages, built and checked by lintian (errors and warnings fail; the documented overrides apply).
-DEB=$(ls build-package/telvano_*.deb 2>/dev/null | head -n1 || true)
-SIM_DEB=$(ls build-package/telvano-sim_*.deb 2>/dev/null | head -n1 || true)
+DEB=$(ls "${BUILD_DIR:-build-package}"/telvano_*.deb 2>/dev/null | head -n1 || true)
+SIM_DEB=$(ls "${BUILD_DIR:-build-package}"/telvano-sim_*.deb 2>/dev/null | head -n1 || true)
 if [ "${KEEP_DEB:-0}" != 1 ] || [ -z "$DEB" ] || [ -z "$SIM_DEB" ]; then
   LINTIAN=1 scripts/package.sh >"$WORK/package.out" 2>"$WORK/package.err" || {
     tail -n 40 "$WORK/package.err"; echo "test-package: building the packages failed"; exit 1; }

@@ -5,7 +5,14 @@
 #include "db/settings.h"
 #include "support/temp_dir.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
 
 namespace telvano::db {
 namespace {
@@ -51,6 +58,38 @@ TEST_F(FirebirdServerTest, StatementFailsWhileTheServerIsDownAndANewAttachmentWo
   EXPECT_EQ(ReadSetting(*again, "SERVER_CHECK"), "before the stop");  // committed before the stop
   WriteSetting(*again, "SERVER_CHECK", "after the start");
   EXPECT_EQ(ReadSetting(*again, "SERVER_CHECK"), "after the start");
+}
+
+// The embedded engines of other test processes add and remove their databases' lock files all the time in the
+// lock folder that the server shares with them (the server is started as root and hands that folder to its
+// user). A file that goes away meanwhile must not fail the start.
+TEST_F(FirebirdServerTest, StartsWhileOthersAddAndRemoveFilesInTheLockFolder) {
+  const std::string prefix = "/tmp/firebird/telvano-lock-churn-" + std::to_string(getpid()) + "-";
+  std::atomic<bool> done{false};
+  std::thread churn([&] {
+    for (unsigned n = 0; !done; ++n) {
+      const std::string name = prefix + std::to_string(n % 256);
+      const int file = open(name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+      if (file >= 0) close(file);
+      unlink(name.c_str());
+    }
+  });
+  int started = 0;
+  for (int round = 0; round < 5; ++round) {
+    try {
+      m_server->Stop();
+      m_server->Start();
+      ++started;
+    } catch (const std::exception& failure) {
+      ADD_FAILURE() << "round " << round << ": " << failure.what();
+      break;
+    }
+  }
+  done = true;
+  churn.join();
+  EXPECT_EQ(started, 5);
+  m_database = Database::Attach(m_options);
+  EXPECT_FALSE(ReadSetting(*m_database, kDbVersionKey).empty());
 }
 
 TEST_F(FirebirdServerTest, ServerRefusesAWrongPassword) {
