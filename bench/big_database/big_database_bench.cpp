@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_road.h"
 #include "big_database_options.h"
 #include "big_database_table.h"
 #include "cmd/reports.h"
@@ -39,10 +40,8 @@
 #include "core/working_state.h"
 #include "db/database.h"
 #include "db/schema.h"
-#include "invoice/print_journal.h"
 #include "invoice/tform_invoice.h"
 #include "invoice_filler.h"
-#include "pfr-sim/pfr_simulator.h"
 #include "platform/clock.h"
 #include "sdc/tform_common.h"
 #include "sdc/tform_http.h"
@@ -56,13 +55,6 @@ using Clock = std::chrono::steady_clock;
 
 // What a filled invoice takes on disk, rows and indexes (measured: about 4.1 KB), with room to spare.
 constexpr std::uint64_t kBytesPerInvoiceEstimate = 4500;
-
-class NoPrinter final : public invoice::ReceiptPrinter {
- public:
-  void PrintJournal(const std::string&, const std::string&, const std::string&, const std::string&,
-                    const db::Decimal&, bool) override {}
-  void ReprintJournal(const std::string&) override {}
-};
 
 class NoMessages final : public core::MessageService {
  public:
@@ -124,30 +116,12 @@ std::vector<std::string> ReadLines(const fs::path& path) {
 
 // Everything the invoice and command modules need besides the database.
 struct Road {
-  explicit Road(const fs::path& root) {
-    configuration.InputDir = (root / "SDC_Inp").string();
-    configuration.OutputDir = (root / "SDC_Out").string();
-    configuration.ArchiveDir = (root / "Archive").string();
-    for (const auto& dir : {configuration.InputDir, configuration.OutputDir, configuration.ArchiveDir}) {
-      fs::create_directories(dir);
-    }
-    pfrsim::SimOptions options;
-    options.pinEntered = true;
-    simulator = std::make_unique<pfrsim::PfrSimulator>(options);
-    simulator->Start();
-    state.WorkUrl = simulator->BaseUrl();
-    state.WorkIsLpfr = true;
-    http = std::make_unique<sdc::TFormHTTP>(configuration, state);
-    http->CallLPFR(sdc::kOpAttention, "", "");  // the simulator answers from here on
-  }
-  ~Road() { simulator->Stop(); }
+  explicit Road(const fs::path& root) : configuration(bench::ExchangeConfiguration(root)), processor(configuration) {}
 
   core::Configuration configuration;
-  core::WorkingState state;
-  std::unique_ptr<pfrsim::PfrSimulator> simulator;
-  std::unique_ptr<sdc::TFormHTTP> http;
+  bench::SimulatedProcessor processor;
   platform::ManualClock clock;  // the pause after each invoice takes no time
-  NoPrinter printer;
+  bench::NoPrinter printer;
   NoMessages messages;
   NoApplication application;
 };
@@ -192,7 +166,7 @@ void MeasureInvoices(Road& road, std::vector<Subject>& subjects, const Options& 
   const std::string text = OneItemInvoice();
   for (Subject& subject : subjects) {
     subject.module = std::make_unique<invoice::TFormInvoice>(road.configuration, *subject.database,
-                                                             *road.http, road.clock, road.printer);
+                                                             *road.processor.http, road.clock, road.printer);
   }
   for (int run = 0; run < options.warmUp + options.invoices; ++run) {
     for (Subject& subject : subjects) {
@@ -311,8 +285,8 @@ void OpenAndReport(Road& road, const Options& options, Subject& subject) {
   if (figures.stored == 0) return;
 
   if (options.plans) PrintPlans(subject.path, figures.reportMonth);
-  sdc::TFormCommon common(road.configuration, road.state, *road.http, road.messages, subject.database.get());
-  cmd::TFormCmd commands(road.configuration, road.state, *subject.database, common, road.printer,
+  sdc::TFormCommon common(road.configuration, road.processor.state, *road.processor.http, road.messages, subject.database.get());
+  cmd::TFormCmd commands(road.configuration, road.processor.state, *subject.database, common, road.printer,
                          road.application, road.clock);
   for (const char* report : kReports) {
     figures.reports.push_back(MeasureReport(road, commands, report, figures.reportMonth, options.reportRuns));

@@ -12,11 +12,11 @@ ROUNDS=${ROUNDS:-5}
 WORK=${COMPARE_DIR:-$ROOT/build-compare}
 mkdir -p "$WORK"
 
-# The older tree as it was at BASE, with this bench added beside its own benchmarks.
+# The older tree as it was at BASE, with this bench (and what the benches share) added beside its own.
 rm -rf "$WORK/base-src"
 mkdir -p "$WORK/base-src"
 git archive "$BASE" | tar -x -C "$WORK/base-src"
-cp -R bench/durability "$WORK/base-src/bench/"
+cp -R bench/durability bench/support "$WORK/base-src/bench/"
 
 build() {
   cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANO_BUILD_UI=OFF >/dev/null

@@ -15,15 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "core/configuration.h"
-#include "core/working_state.h"
+#include "bench_road.h"
 #include "db/database.h"
 #include "db/schema.h"
-#include "invoice/print_journal.h"
 #include "invoice/tform_invoice.h"
-#include "pfr-sim/pfr_simulator.h"
 #include "platform/clock.h"
-#include "sdc/tform_http.h"
 #include "sync_counter.h"
 
 namespace {
@@ -35,36 +31,17 @@ constexpr const char* kOneItemInvoice =
     "BLOCK_ITEMS\r\n1234567100001,\"Artikal\",12.5,2,kom,25,Ђ\r\nE-O-B\r\nBLOCK_PAYMENTS\r\nCash,,25\r\nE-O-B\r\n"
     "BLOCK_OTHERS\r\ncashier,Pera\r\ninvoiceNumber,B-1\r\nE-O-B\r\n";
 
-class NoPrinter final : public invoice::ReceiptPrinter {
- public:
-  void PrintJournal(const std::string&, const std::string&, const std::string&, const std::string&,
-                    const db::Decimal&, bool) override {}
-  void ReprintJournal(const std::string&) override {}
-};
-
 // The exchange folders, the database and the module, as the program has them.
 class Road {
  public:
-  explicit Road(const fs::path& root) {
-    m_configuration.InputDir = (root / "SDC_Inp").string();
-    m_configuration.OutputDir = (root / "SDC_Out").string();
-    m_configuration.ArchiveDir = (root / "Archive").string();
-    for (const auto& dir : {m_configuration.InputDir, m_configuration.OutputDir, m_configuration.ArchiveDir}) {
-      fs::create_directories(dir);
-    }
-    m_database = db::Database::Create(db::Database::Options::For((root / "bench.fdb").string()));
+  explicit Road(const fs::path& root)
+      : m_configuration(bench::ExchangeConfiguration(root)),
+        m_database(db::Database::Create(db::Database::Options::For((root / "bench.fdb").string()))),
+        m_processor(m_configuration) {
     db::CreateSchema(*m_database);
-    pfrsim::SimOptions options;
-    options.pinEntered = true;
-    m_simulator = std::make_unique<pfrsim::PfrSimulator>(options);
-    m_simulator->Start();
-    m_state.WorkUrl = m_simulator->BaseUrl();
-    m_state.WorkIsLpfr = true;
-    m_http = std::make_unique<sdc::TFormHTTP>(m_configuration, m_state);
-    m_http->CallLPFR(sdc::kOpAttention, "", "");  // the simulator answers from here on
-    m_module = std::make_unique<invoice::TFormInvoice>(m_configuration, *m_database, *m_http, m_clock, m_printer);
+    m_module = std::make_unique<invoice::TFormInvoice>(m_configuration, *m_database, *m_processor.http, m_clock,
+                                                       m_printer);
   }
-  ~Road() { m_simulator->Stop(); }
 
   // One invoice from its file to its results; false when it was not signed and delivered.
   bool Fiscalise() {
@@ -89,11 +66,9 @@ class Road {
  private:
   core::Configuration m_configuration;
   std::unique_ptr<db::Database> m_database;
-  std::unique_ptr<pfrsim::PfrSimulator> m_simulator;
-  core::WorkingState m_state;
-  std::unique_ptr<sdc::TFormHTTP> m_http;
+  bench::SimulatedProcessor m_processor;
   platform::ManualClock m_clock;  // the pause after each invoice takes no time
-  NoPrinter m_printer;
+  bench::NoPrinter m_printer;
   std::unique_ptr<invoice::TFormInvoice> m_module;
   int m_serial = 0;
 };

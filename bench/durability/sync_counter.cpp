@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-namespace bench {
+namespace telvano::bench {
 namespace {
 
 std::atomic<bool> g_counting{false};
@@ -42,43 +42,43 @@ SyncCounts StopCountingSyncs() {
   return {g_flushes.load(), g_forcedWrites.load()};
 }
 
-}  // namespace bench
+}  // namespace telvano::bench
 
 extern "C" {
 
 int fsync(int fd) {
-  bench::CountFlush();
-  static const auto next = bench::Next<int (*)(int)>("fsync");
+  telvano::bench::CountFlush();
+  static const auto next = telvano::bench::Next<int (*)(int)>("fsync");
   return next(fd);
 }
 
 int fdatasync(int fd) {
-  bench::CountFlush();
-  static const auto next = bench::Next<int (*)(int)>("fdatasync");
+  telvano::bench::CountFlush();
+  static const auto next = telvano::bench::Next<int (*)(int)>("fdatasync");
   return next(fd);
 }
 
 int syncfs(int fd) {
-  bench::CountFlush();
-  static const auto next = bench::Next<int (*)(int)>("syncfs");
+  telvano::bench::CountFlush();
+  static const auto next = telvano::bench::Next<int (*)(int)>("syncfs");
   return next(fd);
 }
 
 int sync_file_range(int fd, off64_t offset, off64_t length, unsigned int flags) {
-  bench::CountFlush();
-  static const auto next = bench::Next<int (*)(int, off64_t, off64_t, unsigned int)>("sync_file_range");
+  telvano::bench::CountFlush();
+  static const auto next = telvano::bench::Next<int (*)(int, off64_t, off64_t, unsigned int)>("sync_file_range");
   return next(fd, offset, length, flags);
 }
 
 ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-  bench::CountWrite(fd);
-  static const auto next = bench::Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+  telvano::bench::CountWrite(fd);
+  static const auto next = telvano::bench::Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
   return next(fd, buffer, count, offset);
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t count, off64_t offset) {
-  bench::CountWrite(fd);
-  static const auto next = bench::Next<ssize_t (*)(int, const void*, size_t, off64_t)>("pwrite64");
+  telvano::bench::CountWrite(fd);
+  static const auto next = telvano::bench::Next<ssize_t (*)(int, const void*, size_t, off64_t)>("pwrite64");
   return next(fd, buffer, count, offset);
 }
 

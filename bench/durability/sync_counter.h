@@ -4,7 +4,7 @@
 // syncfs, sync_file_range) and forced writes (writes through a descriptor opened with O_SYNC or O_DSYNC, as
 // Firebird writes its pages with forced writes on). The calls are caught by this executable's own
 // definitions of those functions, which the libraries it loads (Firebird's engine too) bind to.
-namespace bench {
+namespace telvano::bench {
 
 struct SyncCounts {
   long flushes = 0;
@@ -14,4 +14,4 @@ struct SyncCounts {
 void StartCountingSyncs();
 SyncCounts StopCountingSyncs();
 
-}  // namespace bench
+}  // namespace telvano::bench

@@ -10,26 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "core/configuration.h"
-#include "core/working_state.h"
+#include "bench_road.h"
 #include "db/database.h"
 #include "db/schema.h"
-#include "invoice/print_journal.h"
 #include "invoice/tform_invoice.h"
-#include "pfr-sim/pfr_simulator.h"
 #include "platform/clock.h"
-#include "sdc/tform_http.h"
 
 namespace {
 
 using namespace telvano;
-
-class NoPrinter final : public invoice::ReceiptPrinter {
- public:
-  void PrintJournal(const std::string&, const std::string&, const std::string&, const std::string&,
-                    const db::Decimal&, bool) override {}
-  void ReprintJournal(const std::string&) override {}
-};
 
 std::string InvoiceText(int items) {
   std::string text = "BLOCK_ITEMS\r\n";
@@ -52,29 +41,15 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
   const auto root = std::filesystem::temp_directory_path() / ("telvano-bench-invoice-" + std::to_string(std::random_device()()));
-  core::Configuration configuration;
-  configuration.InputDir = (root / "SDC_Inp").string();
-  configuration.OutputDir = (root / "SDC_Out").string();
-  configuration.ArchiveDir = (root / "Archive").string();
-  for (const auto& dir : {configuration.InputDir, configuration.OutputDir, configuration.ArchiveDir}) {
-    std::filesystem::create_directories(dir);
-  }
+  const core::Configuration configuration = bench::ExchangeConfiguration(root);
   {
     auto database = db::Database::Create(db::Database::Options::For((root / "bench.fdb").string()));
     db::CreateSchema(*database);
 
-    pfrsim::SimOptions options;
-    options.pinEntered = true;
-    pfrsim::PfrSimulator simulator(options);
-    simulator.Start();
-    core::WorkingState state;
-    state.WorkUrl = simulator.BaseUrl();
-    state.WorkIsLpfr = true;
-    sdc::TFormHTTP http(configuration, state);
-    http.CallLPFR(sdc::kOpAttention, "", "");  // the simulator answers from here on
+    bench::SimulatedProcessor processor(configuration);
     platform::ManualClock clock;  // the pause after each invoice takes no time
-    NoPrinter printer;
-    invoice::TFormInvoice module(configuration, *database, http, clock, printer);
+    bench::NoPrinter printer;
+    invoice::TFormInvoice module(configuration, *database, *processor.http, clock, printer);
 
     int serial = 0;
     std::printf("%-6s %-8s %10s %10s\n", "items", "rows", "median ms", "best ms");
@@ -100,7 +75,6 @@ int main(int argc, char** argv) {
                     *std::min_element(times.begin(), times.end()));
       }
     }
-    simulator.Stop();
   }
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);

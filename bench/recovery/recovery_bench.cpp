@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "bench_road.h"
 #include "core/configuration.h"
 #include "core/working_state.h"
 #include "db/database.h"
@@ -23,13 +24,6 @@
 namespace {
 
 using namespace telvano;
-
-class NoPrinter final : public invoice::ReceiptPrinter {
- public:
-  void PrintJournal(const std::string&, const std::string&, const std::string&, const std::string&,
-                    const db::Decimal&, bool) override {}
-  void ReprintJournal(const std::string&) override {}
-};
 
 constexpr const char* kInvoice =
     "BLOCK_ITEMS\r\n,Kafa,10,1,kom,10,Ђ\r\nE-O-B\r\nBLOCK_PAYMENTS\r\nCash,,10\r\nE-O-B\r\n"
@@ -48,18 +42,6 @@ void LeaveOpen(invoice::TFormInvoice& module, pfrsim::PfrSimulator& simulator, c
   simulator.SetLookupAvailable(true);
 }
 
-// The exchange folders below `root`, made.
-core::Configuration ExchangeConfiguration(const std::filesystem::path& root) {
-  core::Configuration configuration;
-  configuration.InputDir = (root / "SDC_Inp").string();
-  configuration.OutputDir = (root / "SDC_Out").string();
-  configuration.ArchiveDir = (root / "Archive").string();
-  for (const auto& dir : {configuration.InputDir, configuration.OutputDir, configuration.ArchiveDir}) {
-    std::filesystem::create_directories(dir);
-  }
-  return configuration;
-}
-
 // True when the recovery left no invoice in flight; otherwise says how many on stderr.
 bool AllResolved(db::Database& database) {
   const auto open = database.QueryFirst("select count(*) from inv_flight");
@@ -76,7 +58,7 @@ int main(int argc, char** argv) {
   const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
   const auto root =
       std::filesystem::temp_directory_path() / ("telvano-bench-recovery-" + std::to_string(std::random_device()()));
-  core::Configuration configuration = ExchangeConfiguration(root);
+  core::Configuration configuration = bench::ExchangeConfiguration(root);
   int status = 0;
   {
     auto database = db::Database::Create(db::Database::Options::For((root / "bench.fdb").string()));
@@ -90,7 +72,7 @@ int main(int argc, char** argv) {
     state.WorkIsLpfr = true;
     sdc::TFormHTTP http(configuration, state);
     platform::ManualClock clock;
-    NoPrinter printer;
+    bench::NoPrinter printer;
 
     std::printf("%-8s %9s %12s %14s\n", "answers", "invoices", "recovery ms", "ms / invoice");
     const struct {

@@ -7,6 +7,8 @@
 #include <firebird/Interface.h>
 #include <ibase.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 
 namespace telvano::db {
@@ -24,13 +26,9 @@ using detail::Release;
 // Firebird's monitoring tables keep one snapshot for the life of a transaction: a statement that reads them
 // needs a transaction of its own to see the present.
 bool ReadsMonitoringTables(std::string_view sql) {
-  for (std::size_t at = sql.find('$'); at != std::string_view::npos; at = sql.find('$', at + 1)) {
-    if (at >= 3 && (sql[at - 3] == 'm' || sql[at - 3] == 'M') && (sql[at - 2] == 'o' || sql[at - 2] == 'O') &&
-        (sql[at - 1] == 'n' || sql[at - 1] == 'N')) {
-      return true;
-    }
-  }
-  return false;
+  std::string lower(sql);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower.find("mon$") != std::string::npos;
 }
 
 // "host:path", "host/port:path" or "inet://..." reach a server; a plain path opens the file in this process.
